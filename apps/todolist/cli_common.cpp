@@ -1,0 +1,198 @@
+#include "cli_common.h"
+
+#include "comments/cfile_handler.h"
+#include "comments/trim_text.h"
+#include "host/c_language.h"
+#include "host/comment_syntax.h"
+#include "host/intatodo_item.h"
+#include "host/module.h"
+#include "host/utf8.h"
+
+#include <algorithm>
+#include <charconv>
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <set>
+
+namespace fs = std::filesystem;
+
+int Fail(TExitCode Code, const std::string& Message) {
+    std::cerr << "todolist: " << Message << '\n';
+    return Code;
+}
+
+void Warn(const std::string& Message) {
+    std::cerr << "todolist: warning: " << Message << '\n';
+}
+
+void StartUnits() {
+    // Locale-aware comparisons and wide-character conversions follow the user's environment.
+    std::setlocale(LC_ALL, "");
+    InitializeToDoUtils();
+    InitializeCLanguage();
+    std::atexit([] {
+        FinalizeCLanguage();
+        FinalizeToDoUtils();
+    });
+}
+
+namespace {
+
+std::optional<int> ParseNumber(std::string_view S) {
+    int Value = 0;
+    if (S.empty())
+        return std::nullopt;
+    auto [End, Err] = std::from_chars(S.data(), S.data() + S.size(), Value);
+    if (Err != std::errc() || End != S.data() + S.size() || Value < 0)
+        return std::nullopt;
+    return Value;
+}
+
+} // namespace
+
+TResult<TLocation> ParseLocation(const std::string& Text) {
+    TLocation L;
+    L.Text = Text;
+    // Numbers are taken from the right, so a file name may itself hold ':' or '@'.
+    if (auto At = Text.rfind('@'); At != std::string::npos && At > 0) {
+        if (auto Offset = ParseNumber(std::string_view(Text).substr(At + 1))) {
+            L.File = Text.substr(0, At);
+            L.Offset = *Offset;
+            return L;
+        }
+    }
+    auto Colon = Text.rfind(':');
+    if (Colon != std::string::npos && Colon > 0) {
+        auto Last = ParseNumber(std::string_view(Text).substr(Colon + 1));
+        if (Last) {
+            auto Colon2 = Text.rfind(':', Colon - 1);
+            if (Colon2 != std::string::npos && Colon2 > 0) {
+                if (auto Line = ParseNumber(
+                        std::string_view(Text).substr(Colon2 + 1, Colon - Colon2 - 1))) {
+                    L.File = Text.substr(0, Colon2);
+                    L.Line = *Line;
+                    L.Column = *Last;
+                    if (L.Line > 0 && L.Column > 0)
+                        return L;
+                }
+            }
+            L.File = Text.substr(0, Colon);
+            L.Line = *Last;
+            L.Column = 0;
+            if (L.Line > 0)
+                return L;
+        }
+    }
+    return TStatus::Error("bad location '" + Text +
+                          "': expected FILE@OFFSET or FILE:LINE[:COL] (1-based line and column)");
+}
+
+std::vector<std::pair<int, int>> LineColumns(std::string_view Text,
+                                             const std::vector<int>& Offsets) {
+    std::vector<std::pair<int, int>> Result;
+    Result.reserve(Offsets.size());
+    int Line = 1;
+    size_t LineStart = 0;
+    size_t Pos = 0;
+    for (int Offset : Offsets) {
+        size_t Target = std::min<size_t>(static_cast<size_t>(Offset), Text.size());
+        while (Pos < Target) {
+            const void* Nl = std::memchr(Text.data() + Pos, '\n', Target - Pos);
+            if (!Nl) {
+                Pos = Target;
+                break;
+            }
+            Pos = static_cast<const char*>(Nl) - Text.data() + 1;
+            ++Line;
+            LineStart = Pos;
+        }
+        Result.emplace_back(Line, static_cast<int>(Target - LineStart) + 1);
+    }
+    return Result;
+}
+
+std::string ItemLine(const std::string& File, int Line, int Column, INTAToDoItem& Item) {
+    std::string Out = File + ':' + std::to_string(Line) + ':' + std::to_string(Column) + ": " +
+                      (Item.GetChecked() ? "DONE" : "TODO");
+    if (int Priority = Item.GetPriority())
+        Out += ' ' + std::to_string(Priority);
+    if (auto Owner = Item.GetOwner(); !Owner.empty())
+        Out += " -o" + Owner;
+    if (auto Category = Item.GetCategory(); !Category.empty())
+        Out += " -c" + Category;
+    Out += ':';
+    if (auto Text = WideToUtf8(TrimText(Utf8ToWide(Item.GetText()))); !Text.empty())
+        Out += ' ' + Text;
+    return Out;
+}
+
+namespace {
+
+bool IsHiddenName(const fs::path& P) {
+    auto Name = P.filename().string();
+    return Name.size() > 1 && Name[0] == '.' && Name != "..";
+}
+
+void Walk(const fs::path& Dir, std::vector<std::string>& Out, bool& Ok) {
+    std::vector<fs::directory_entry> Entries;
+    std::error_code Ec;
+    fs::directory_iterator It(Dir, fs::directory_options::skip_permission_denied, Ec);
+    if (Ec) {
+        Warn("cannot read folder " + Dir.string() + ": " + Ec.message());
+        Ok = false;
+        return;
+    }
+    for (; It != fs::directory_iterator(); It.increment(Ec)) {
+        if (Ec) {
+            Warn("cannot read folder " + Dir.string() + ": " + Ec.message());
+            Ok = false;
+            break;
+        }
+        Entries.push_back(*It);
+    }
+    std::sort(Entries.begin(), Entries.end(), [](const auto& A, const auto& B) {
+        return A.path().filename() < B.path().filename();
+    });
+    for (const auto& E : Entries) {
+        std::error_code Ec2;
+        // Folders reached through symbolic links are not followed, so a link cycle cannot loop.
+        if (E.is_directory(Ec2) && !E.is_symlink(Ec2)) {
+            if (!IsHiddenName(E.path()))
+                Walk(E.path(), Out, Ok);
+        } else if (E.is_regular_file(Ec2) && LanguageOfFile(E.path().string()) != TLanguage::None) {
+            Out.push_back(E.path().string());
+        }
+    }
+}
+
+} // namespace
+
+TFileList CollectFiles(const std::vector<std::string>& Paths) {
+    TFileList List;
+    std::set<std::string> Seen;
+    auto AddFile = [&](const std::string& F, bool Given) {
+        if (Seen.insert(NormalizeFileName(F)).second) {
+            List.Files.push_back(F);
+            List.Given.push_back(Given);
+        }
+    };
+    for (const auto& P : Paths) {
+        std::error_code Ec;
+        auto Status = fs::status(P, Ec);
+        if (Ec || !fs::exists(Status)) {
+            Warn("cannot read " + P + ": no such file or folder");
+            List.Ok = false;
+        } else if (fs::is_directory(Status)) {
+            std::vector<std::string> Found;
+            Walk(P, Found, List.Ok);
+            for (auto& F : Found)
+                AddFile(F, false);
+        } else {
+            AddFile(P, true);
+        }
+    }
+    return List;
+}

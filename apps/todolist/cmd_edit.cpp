@@ -1,0 +1,158 @@
+// todolist edit / delete: change one to-do comment in place, as the window's edit dialog and
+// delete command would: the file is opened in the host's editor, the item's setters rewrite the
+// comment in the buffer, and the buffer is saved safely (or not at all).
+#include "cli_common.h"
+#include "commands.h"
+
+#include "host/comment_syntax.h"
+#include "host/module.h"
+#include "items/source_todo_item.h"
+#include "items/source_todo_manager.h"
+
+namespace {
+
+/// The file of a location opened in an editor view, with its manager parsed.
+class TOpenedFile {
+public:
+    ~TOpenedFile() {
+        if (!FFile.empty()) {
+            CloseEditorView(FFile);
+            CloseModule(FFile);
+        }
+    }
+
+    TStatus Open(const std::string& File) {
+        if (!FileExists(File))
+            return TStatus::Error("cannot read " + File + ": no such file");
+        if (LanguageOfFile(File) == TLanguage::None)
+            return TStatus::Error(File + ": not a recognised source file (by its extension)");
+        if (auto S = CallDefaultOpenProc(File, true); !S)
+            return S;
+        FFile = File;
+        FModule = FindDocModule(File);
+        if (!FModule)
+            return TStatus::Error("cannot open " + File);
+        FManager = TSourceToDoManager::Create(File);
+        FManager->Parse();
+        return {};
+    }
+
+    /// The item a location names; an error when there is none or the location is ambiguous.
+    TResult<std::shared_ptr<TSourceToDoItem>> Find(const TLocation& L) {
+        std::vector<std::shared_ptr<TSourceToDoItem>> Items;
+        std::vector<int> Offsets;
+        for (int I = 0; I < FManager->GetItemCount(); ++I) {
+            auto Item = std::dynamic_pointer_cast<TSourceToDoItem>(FManager->GetItem(I));
+            Offsets.push_back(Item->GetComment().Start);
+            Items.push_back(std::move(Item));
+        }
+        std::vector<std::pair<int, int>> Where;
+        FModule->GetBuffer()->WithText(
+            [&](std::string_view Text) { Where = LineColumns(Text, Offsets); });
+        std::vector<std::shared_ptr<TSourceToDoItem>> Matches;
+        for (size_t I = 0; I < Items.size(); ++I) {
+            bool Hit = L.Offset ? Offsets[I] == *L.Offset
+                                : Where[I].first == L.Line &&
+                                      (L.Column == 0 || Where[I].second == L.Column);
+            if (Hit)
+                Matches.push_back(Items[I]);
+        }
+        if (Matches.empty())
+            return TStatus::Error("no to-do comment at " + L.Text);
+        if (Matches.size() > 1)
+            return TStatus::Error(L.Text + " holds " + std::to_string(Matches.size()) +
+                                  " to-do comments; give the column as FILE:LINE:COL");
+        return Matches.front();
+    }
+
+    TStatus Save() { return FModule->Save(); }
+
+    /// The item starting at Offset after parsing the saved text again, for the confirmation.
+    std::string Describe(const std::string& File, int Offset) {
+        FManager->Parse();
+        TLocation L;
+        L.Offset = Offset;
+        auto Found = Find(L);
+        if (!Found)
+            return {};
+        std::vector<std::pair<int, int>> Where;
+        FModule->GetBuffer()->WithText(
+            [&](std::string_view Text) { Where = LineColumns(Text, {Offset}); });
+        return ItemLine(File, Where[0].first, Where[0].second, *Found.Value());
+    }
+
+private:
+    std::string FFile;
+    std::shared_ptr<TModule> FModule;
+    std::shared_ptr<TSourceToDoManager> FManager;
+};
+
+/// Opens the location's file and finds its item, or prints why not.
+int OpenItem(const std::string& Where, TOpenedFile& File, TLocation& Location,
+             std::shared_ptr<TSourceToDoItem>& Item) {
+    auto Parsed = ParseLocation(Where);
+    if (!Parsed)
+        return Fail(ecUsage, Parsed.Status().Message());
+    Location = Parsed.Value();
+    if (auto S = File.Open(Location.File); !S)
+        return Fail(ecFailed, S.Message());
+    auto Found = File.Find(Location);
+    if (!Found)
+        return Fail(ecFailed, Found.Status().Message());
+    Item = Found.Value();
+    if (!Item->CanEdit())
+        return Fail(ecFailed, Location.File + " has no updater; its to-do items cannot be changed");
+    return ecSuccess;
+}
+
+} // namespace
+
+int RunEdit(const TEditOptions& O) {
+    if (!O.Text && !O.Priority && !O.Owner && !O.Category && !O.Checked)
+        return Fail(ecUsage,
+                    "nothing to change: give --text, --priority, --owner, --category, --done or "
+                    "--undone");
+    if (O.Priority && (*O.Priority < 0 || *O.Priority > 5))
+        return Fail(ecUsage, "Priority must be between 0 and 5.");
+
+    TOpenedFile File;
+    TLocation Location;
+    std::shared_ptr<TSourceToDoItem> Item;
+    if (int Rc = OpenItem(O.Location, File, Location, Item))
+        return Rc;
+
+    // The edit dialog's order: from the end of the comment towards its start.
+    TStatus S;
+    if (S.Ok() && O.Text)
+        S = Item->SetText(*O.Text);
+    if (S.Ok() && O.Category)
+        S = Item->SetCategory(*O.Category);
+    if (S.Ok() && O.Owner)
+        S = Item->SetOwner(*O.Owner);
+    if (S.Ok() && O.Priority)
+        S = Item->SetPriority(static_cast<unsigned char>(*O.Priority));
+    if (S.Ok() && O.Checked)
+        S = Item->SetChecked(*O.Checked);
+    if (!S) // the buffer is dropped unsaved, so the file stays as it was
+        return Fail(ecFailed, S.Message());
+    if (auto Saved = File.Save(); !Saved)
+        return Fail(ecFailed, Saved.Message());
+    if (auto Line = File.Describe(Location.File, Item->GetComment().Start); !Line.empty())
+        std::printf("%s\n", Line.c_str());
+    return ecSuccess;
+}
+
+int RunDelete(const TDeleteOptions& O) {
+    TOpenedFile File;
+    TLocation Location;
+    std::shared_ptr<TSourceToDoItem> Item;
+    if (int Rc = OpenItem(O.Location, File, Location, Item))
+        return Rc;
+    if (!Item->CanDelete())
+        return Fail(ecFailed, "the to-do comment at " + Location.Text + " cannot be deleted");
+    if (auto S = Item->Delete(); !S)
+        return Fail(ecFailed, S.Message());
+    if (auto Saved = File.Save(); !Saved)
+        return Fail(ecFailed, Saved.Message());
+    return ecSuccess;
+}

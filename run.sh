@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds in Release and runs todolist with the given arguments.
+# Without arguments it lists the to-do comments of the bundled examples.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/scripts/common.sh"
+
+todo_ensure_packages "${TODO_PKGS_BUILD[@]}"
+todo_build "$TODO_ROOT/build/release" -DCMAKE_BUILD_TYPE=Release -DTODO_BUILD_TESTS=OFF
+
+if [ $# -eq 0 ]; then
+    cd "$TODO_ROOT"
+    set -- scan examples
+fi
+exec "$TODO_ROOT/build/release/apps/todolist/todolist" "$@"

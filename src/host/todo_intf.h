@@ -1,0 +1,37 @@
+#pragma once
+
+#include "host/iinterface.h"
+#include "host/status.h"
+
+#include <string>
+
+/// A C-file handler class: the metaclass through which a language package supplies updaters for
+/// the C-family files it handles. Registered classes are static objects that live for the whole
+/// program; the registry only keeps pointers to them.
+class TCFileHandlerClass {
+public:
+    virtual ~TCFileHandlerClass() = default;
+    /// True when this class handles FileName (decided from the name alone).
+    virtual bool HandlesFile(const std::string& FileName) const = 0;
+    /// Constructs a handler for FileName; the result offers IToDoUpdater.
+    virtual TRef<IInterface> Create(const std::string& FileName) const = 0;
+};
+
+/// Hooks through which other packages reach the C-file handler registry. They are null until
+/// the comments unit starts and again after it shuts down.
+extern void (*RegisterCFileHandlerProc)(const TCFileHandlerClass* AClass);
+extern void (*UnregisterCFileHandlerProc)(const TCFileHandlerClass* AClass);
+extern const TCFileHandlerClass* (*GetCFileHandlerProc)(const std::string& FileName);
+
+/// Produces the body of a to-do comment (no opener or closer) from its fields, for example
+/// "TODO 2 -oAnn -cUI : Fix the splitter". The to-do parser reads the body back to the same
+/// text, owner, category, priority and checked state whenever CheckItemFields accepts them.
+/// A priority of 0 is not written.
+std::wstring FormatItem(const std::wstring& Text, const std::wstring& Owner,
+                        const std::wstring& Category, unsigned char Priority, bool Checked);
+
+/// Tells whether FormatItem can write these values so that they read back unchanged; the error
+/// names the first value that cannot (an owner or category holding ":" or "-", a value with
+/// leading or trailing blanks, a text starting with a character the grammar skips).
+TStatus CheckItemFields(const std::wstring& Text, const std::wstring& Owner,
+                            const std::wstring& Category);

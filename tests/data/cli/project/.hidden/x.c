@@ -1,0 +1,1 @@
+// TODO: in a hidden folder
