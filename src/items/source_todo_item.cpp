@@ -250,21 +250,6 @@ TStatus TSourceToDoItem::Change(TField Field, const std::string& Shown, const TV
     return TStatus::Error("cannot write " + What + " into this comment: " + Why);
 }
 
-TStatus TSourceToDoItem::Rewrite(
-    int StartIdx, int EndIdx, const std::string& Value, const char* FieldName,
-    const std::function<bool(const TToDoCommentFields&, std::string_view)>& Check) {
-    const std::string What = std::string("the ") + FieldName + " " + Quoted(Value);
-    if (StartIdx < 1 || EndIdx < StartIdx || EndIdx > static_cast<int>(FCurText.size()) + 1)
-        return TStatus::Error("cannot write " + What + ": the range lies outside the comment");
-    std::string NewText = FCurText.substr(0, static_cast<size_t>(StartIdx - 1)) + Value +
-                          FCurText.substr(static_cast<size_t>(EndIdx - 1));
-    auto NewFields = ParseToDoComment(NewText);
-    if (!NewFields || !Check(*NewFields, NewText))
-        return TStatus::Error("cannot write " + What +
-                              " into this comment: it would not read back unchanged");
-    return Apply({StartIdx, EndIdx, Value}, NewText, *NewFields, What);
-}
-
 std::vector<TSourceToDoItem::TEdit>
 TSourceToDoItem::SwitchInsertions(const std::string& Switch) const {
     std::vector<TEdit> Edits;

@@ -71,12 +71,6 @@ public:
     std::string GetCurrentText() const { return FCurText; }
     std::shared_ptr<TSourceToDoManager> GetManager() const { return FManager.lock(); }
 
-protected:
-    /// Replaces in-comment indexes [StartIdx, EndIdx) of the current comment by Value, after
-    /// checking that the result reads back as Expected and is still one comment of the file.
-    TStatus Rewrite(int StartIdx, int EndIdx, const std::string& Value, const char* FieldName,
-                    const std::function<bool(const TToDoCommentFields&, std::string_view)>& Check);
-
 private:
     /// The five values a to-do comment reads as.
     struct TValues {
