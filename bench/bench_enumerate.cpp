@@ -29,37 +29,35 @@ private:
     std::mt19937 FEngine;
 };
 
-const char* const Words[] = {
-    "count",  "index",  "buffer", "result", "value",  "item",   "node",   "parent",
-    "offset", "length", "width",  "height", "name",   "owner",  "state",  "cache",
-    "reader", "writer", "stream", "token",  "list",   "map",    "entry",  "total",
-    "first",  "last",   "next",   "prev",   "config", "handle", "source", "target"};
+const char* const Words[] = {"count",  "index",  "buffer", "result", "value",  "item",  "node",
+                             "parent", "offset", "length", "width",  "height", "name",  "owner",
+                             "state",  "cache",  "reader", "writer", "stream", "token", "list",
+                             "map",    "entry",  "total",  "first",  "last",   "next",  "prev",
+                             "config", "handle", "source", "target"};
 
-const char* const ToDoBodies[] = {
-    "TODO 2 -oAnn -cUI : Fix the splitter",
-    "TODO: handle the empty case",
-    "DONE 1 -oBob: ship it",
-    "todo -cCore: lower-case keyword",
-    "TODO -oEve -cIO: flush before close",
-    "TODO2: near miss, one word",
-    "TODOS: near miss too",
-    "TODO fix this without a colon",
-    "NOTE TODO: not the first word",
-    "FIXME: another kind of note"};
+const char* const ToDoBodies[] = {"TODO 2 -oAnn -cUI : Fix the splitter",
+                                  "TODO: handle the empty case",
+                                  "DONE 1 -oBob: ship it",
+                                  "todo -cCore: lower-case keyword",
+                                  "TODO -oEve -cIO: flush before close",
+                                  "TODO2: near miss, one word",
+                                  "TODOS: near miss too",
+                                  "TODO fix this without a colon",
+                                  "NOTE TODO: not the first word",
+                                  "FIXME: another kind of note"};
 
-const char* const PlainComments[] = {
-    "compute the total before the loop",
-    "the caller owns the buffer",
-    "keep in sync with the reader",
-    "see the note above about offsets",
-    "fast path for ASCII text",
-    "returns -1 when nothing is found",
-    "this is safe: the list is never empty here"};
+const char* const PlainComments[] = {"compute the total before the loop",
+                                     "the caller owns the buffer",
+                                     "keep in sync with the reader",
+                                     "see the note above about offsets",
+                                     "fast path for ASCII text",
+                                     "returns -1 when nothing is found",
+                                     "this is safe: the list is never empty here"};
 
 const char* const StringTexts[] = {
-    "hello, world",           "TODO: not a comment",  "/* not a comment */",
-    "// not a comment either", "C:\\\\temp\\\\file",   "value = %d\\n",
-    "{ TODO: in a string }",   "a \\\"quoted\\\" word", "(* nor this *)"};
+    "hello, world",       "TODO: not a comment", "/* not a comment */",   "// not a comment either",
+    "C:\\\\temp\\\\file", "value = %d\\n",       "{ TODO: in a string }", "a \\\"quoted\\\" word",
+    "(* nor this *)"};
 
 /// Writes code of one language, line by line.
 class TCodeWriter {
@@ -109,8 +107,8 @@ private:
     }
 
     void Comment(std::string& Out) {
-        const char* Body = FRandom.Chance(30) ? FRandom.Pick(ToDoBodies)
-                                              : FRandom.Pick(PlainComments);
+        const char* Body =
+            FRandom.Chance(30) ? FRandom.Pick(ToDoBodies) : FRandom.Pick(PlainComments);
         const auto Form = FRandom.Below(10);
         if (Form < 5) {
             LineComment(Out);
@@ -189,7 +187,9 @@ private:
         if (Pascal()) {
             Out += '\'';
             for (char C : Text)
-                Out += C == '\\' ? std::string() : C == '\'' ? std::string("''") : std::string(1, C);
+                Out += C == '\\'   ? std::string()
+                       : C == '\'' ? std::string("''")
+                                   : std::string(1, C);
             Out += "''s'";
             return;
         }
@@ -338,8 +338,7 @@ void RegisterAll() {
             ->Unit(benchmark::kMillisecond);
     }
     benchmark::RegisterBenchmark("Enumerate/mix", RunMix, false)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("EnumerateParse/mix", RunMix, true)
-        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("EnumerateParse/mix", RunMix, true)->Unit(benchmark::kMillisecond);
 }
 
 } // namespace

@@ -7,77 +7,54 @@
 namespace {
 
 // Handles the file names that end with its suffix.
-class TSuffixHandler : public TCFileHandlerClass {
-public:
-    explicit TSuffixHandler(std::string Suffix) : FSuffix(std::move(Suffix)) {}
-    bool HandlesFile(const std::string& FileName) const override {
-        return FileName.size() >= FSuffix.size() &&
-               FileName.compare(FileName.size() - FSuffix.size(), FSuffix.size(), FSuffix) == 0;
-    }
+struct TSuffixHandler : TCFileHandlerClass {
+    explicit TSuffixHandler(std::string Suffix) : Suffix(std::move(Suffix)) {}
+    bool HandlesFile(const std::string& Name) const override { return Name.ends_with(Suffix); }
     TRef<IInterface> Create(const std::string&) const override { return nullptr; }
-
-private:
-    std::string FSuffix;
+    std::string Suffix;
 };
 
-TEST(CFileHandlerTest, RegistryKeepsRegistrationOrderAndCounts) {
-    const TSuffixHandler C(".c"), CH(".h"), AnyC("c");
+TEST(CFileHandlerTest, FirstRegisteredWinsAndEachEntryUnregistersOnce) {
+    const TSuffixHandler C(".c"), H(".h"), AnyC("c");
     EXPECT_EQ(GetCFileHandler("a.c"), nullptr);
-
-    RegisterCFileHandler(&C);
-    RegisterCFileHandler(&AnyC);
-    RegisterCFileHandler(&CH);
-    EXPECT_EQ(GetCFileHandler("a.c"), &C); // the first that answers wins
-    EXPECT_EQ(GetCFileHandler("a.h"), &CH);
+    for (const TSuffixHandler* Class : {&C, &AnyC, &H, &C})
+        RegisterCFileHandler(Class);
+    EXPECT_EQ(GetCFileHandler("a.c"), &C);
+    EXPECT_EQ(GetCFileHandler("a.h"), &H);
     EXPECT_EQ(GetCFileHandler("a.pas"), nullptr);
-
-    // A class registered twice needs two unregistrations; the first entry goes first.
-    RegisterCFileHandler(&C);
-    UnregisterCFileHandler(&C);
+    UnregisterCFileHandler(&C); // a class registered twice: its first entry goes first
     EXPECT_EQ(GetCFileHandler("a.c"), &AnyC);
     UnregisterCFileHandler(&AnyC);
     EXPECT_EQ(GetCFileHandler("a.c"), &C);
     UnregisterCFileHandler(&C);
-    EXPECT_EQ(GetCFileHandler("a.c"), nullptr);
-
     UnregisterCFileHandler(&C); // not registered any more: nothing happens
-    EXPECT_EQ(GetCFileHandler("a.h"), &CH);
-
-    UnregisterCFileHandler(&CH);
-    EXPECT_EQ(GetCFileHandler("a.h"), nullptr);
-    UnregisterCFileHandler(&CH); // on an absent registry
-    RegisterCFileHandler(&CH);   // the registry comes back after being freed
-    EXPECT_EQ(GetCFileHandler("a.h"), &CH);
-    UnregisterCFileHandler(&CH);
+    EXPECT_EQ(GetCFileHandler("a.c"), nullptr);
+    EXPECT_EQ(GetCFileHandler("a.h"), &H);
+    UnregisterCFileHandler(&H);
+    UnregisterCFileHandler(&H); // on a freed registry
+    RegisterCFileHandler(&H);   // which comes back
+    EXPECT_EQ(GetCFileHandler("a.h"), &H);
+    UnregisterCFileHandler(&H);
 }
 
-TEST(CFileHandlerTest, UnitStartUpFillsHooksOnce) {
+TEST(CFileHandlerTest, StartUpAndShutDownAreCounted) {
     const TSuffixHandler C(".c");
-    ASSERT_EQ(RegisterCFileHandlerProc, nullptr);
-
+    ASSERT_EQ(GetCFileHandlerProc, nullptr);
     InitializeToDoUtils();
     InitializeToDoUtils();
-    ASSERT_NE(RegisterCFileHandlerProc, nullptr);
-    ASSERT_NE(UnregisterCFileHandlerProc, nullptr);
-    ASSERT_NE(GetCFileHandlerProc, nullptr);
     RegisterCFileHandlerProc(&C);
     EXPECT_EQ(GetCFileHandlerProc("x.c"), &C);
-
     FinalizeToDoUtils(); // balances the second start-up only
-    EXPECT_NE(GetCFileHandlerProc, nullptr);
-    EXPECT_EQ(GetCFileHandler("x.c"), &C);
-
+    EXPECT_EQ(GetCFileHandlerProc("x.c"), &C);
     FinalizeToDoUtils();
     EXPECT_EQ(RegisterCFileHandlerProc, nullptr);
     EXPECT_EQ(UnregisterCFileHandlerProc, nullptr);
     EXPECT_EQ(GetCFileHandlerProc, nullptr);
     EXPECT_EQ(GetCFileHandler("x.c"), nullptr); // shut-down freed the registry
-
-    FinalizeToDoUtils(); // unbalanced: ignored
+    FinalizeToDoUtils();                        // unbalanced: ignored
     InitializeToDoUtils();
-    EXPECT_NE(GetCFileHandlerProc, nullptr);
+    EXPECT_NE(UnregisterCFileHandlerProc, nullptr);
     FinalizeToDoUtils();
-    EXPECT_EQ(GetCFileHandlerProc, nullptr);
 }
 
 } // namespace

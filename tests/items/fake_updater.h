@@ -1,8 +1,8 @@
 #pragma once
 
+#include "host/comment_syntax.h"
 #include "host/itodo_updater.h"
 #include "host/parse_thread.h"
-#include "items/source_todo_item.h"
 #include "items/source_todo_manager.h"
 
 #include <atomic>
@@ -10,115 +10,68 @@
 #include <string>
 #include <string_view>
 
-/// An updater over a string in memory with a small comment syntax of its own: "{...}",
-/// "(*...*)", "/*...*/" and "//..." up to the line break (delivered without it). Lets the item
-/// and manager logic be tested without the host.
-class TFakeUpdater : public IToDoUpdater {
-public:
-    explicit TFakeUpdater(std::string Initial = {}) : Text(std::move(Initial)) {}
-
+/// An updater over a string in memory that reads comments as Language does and counts its
+/// successful writes, so items and managers can be tested without the host's modules.
+struct TFakeUpdater : IToDoUpdater {
+    TFakeUpdater(std::string T, TLanguage L) : Text(std::move(T)), Language(L) {}
     std::string Text;
-    int Writes = 0; ///< successful DeleteText/AddText/UpdateText calls
+    TLanguage Language;
+    int Writes = 0;
 
-    TStatus DeleteText(int StartPos, int EndPos, int /*Section*/) override {
-        if (StartPos < 0 || EndPos < StartPos || EndPos > Size())
+    TStatus DeleteText(int From, int To, int) override {
+        if (From < 0 || To < From || To > int(Text.size()))
             return TStatus::Error("range outside the text");
-        Text.erase(size_t(StartPos), size_t(EndPos - StartPos));
-        ++Writes;
-        return {};
+        Text.erase(size_t(From), size_t(To - From));
+        return ++Writes, TStatus();
     }
-    TStatus UpdateText(int StartPos, int EndPos, std::string_view New, int Section) override {
-        if (TStatus S = DeleteText(StartPos, EndPos, Section); !S)
-            return S;
-        return AddText(StartPos, New, Section);
-    }
-    TStatus AddText(int Pos, std::string_view New, int /*Section*/) override {
-        if (Pos < 0 || Pos > Size())
+    TStatus AddText(int Pos, std::string_view S, int) override {
+        if (Pos < 0 || Pos > int(Text.size()))
             return TStatus::Error("position outside the text");
-        Text.insert(size_t(Pos), New);
-        ++Writes;
-        return {};
+        Text.insert(size_t(Pos), S);
+        return ++Writes, TStatus();
     }
-    TStatus MakeComment(std::string& Body) override {
-        Body = "{ " + Body + " }";
-        return {};
+    TStatus UpdateText(int, int, std::string_view, int) override {
+        return TStatus::Error("unused");
     }
-    void ParseItems(const TParseItemsProc& Proc) override { Enumerate(Text, Proc); }
+    TStatus MakeComment(std::string&) override { return TStatus::Error("unused"); }
+    void ParseItems(const TParseItemsProc& Proc) override {
+        EnumerateComments(Language, Text, Proc);
+    }
     bool HoldsText(int Pos, std::string_view S) override {
-        return Pos >= 0 && size_t(Pos) + S.size() <= Text.size() &&
-               std::string_view(Text).substr(size_t(Pos), S.size()) == S;
+        return Pos >= 0 && size_t(Pos) <= Text.size() &&
+               Text.compare(size_t(Pos), S.size(), S) == 0;
     }
     bool IsOneComment(std::string_view S) override {
         int Count = 0;
         bool Whole = false;
-        Enumerate(S, [&](std::string_view C, int Pos) {
-            ++Count;
-            Whole = Pos == 0 && C.size() == S.size();
+        EnumerateComments(Language, S, [&](std::string_view C, int Pos) {
+            Whole = ++Count == 1 && Pos == 0 && C.size() == S.size();
         });
-        return Count == 1 && Whole;
+        return Whole && Count == 1;
     }
-
-    static void Enumerate(std::string_view T, const TParseItemsProc& Proc) {
-        size_t I = 0;
-        while (I < T.size()) {
-            const auto Block = [&](std::string_view Closer, size_t From) {
-                const size_t J = T.find(Closer, From);
-                if (J == std::string_view::npos)
-                    return false; // left open: no comment
-                Proc(T.substr(I, J + Closer.size() - I), int(I));
-                I = J + Closer.size();
-                return true;
-            };
-            const std::string_view Rest = T.substr(I);
-            if (Rest[0] == '{') {
-                if (!Block("}", I + 1))
-                    return;
-            } else if (Rest.starts_with("(*") || Rest.starts_with("/*")) {
-                if (!Block(Rest[0] == '(' ? "*)" : "*/", I + 2))
-                    return;
-            } else if (Rest.starts_with("//")) {
-                size_t J = T.find_first_of("\r\n", I);
-                if (J == std::string_view::npos)
-                    J = T.size();
-                Proc(T.substr(I, J - I), int(I));
-                I = J;
-            } else {
-                ++I;
-            }
-        }
-    }
-
-private:
-    int Size() const { return int(Text.size()); }
 };
 
-/// Counts the times something told the parse thread that a file changed.
-class TCountingParseThread : public IParseThread {
-public:
+/// Counts the wake-ups of the parse thread while installed.
+struct TParseThreadScope : IParseThread {
     std::atomic<int> Count{0};
+    TParseThreadScope() { SetParseThread(this); }
+    ~TParseThreadScope() override { SetParseThread(nullptr); }
     void Modified() override { ++Count; }
 };
 
-/// Installs a counting parse thread for the lifetime of the object.
-class TParseThreadScope {
-public:
-    TParseThreadScope() { SetParseThread(&Thread); }
-    ~TParseThreadScope() { SetParseThread(nullptr); }
-    TCountingParseThread Thread;
-};
-
-/// A manager over a fake updater holding Text, already parsed.
+/// A parsed manager over a fake updater holding Text; C syntax when Text holds a C block
+/// comment, else Pascal.
 struct TFakeFile {
     explicit TFakeFile(std::string Text, std::string Name = "/virtual/unit.pas")
-        : Updater(std::make_shared<TFakeUpdater>(std::move(Text))),
+        : Updater(std::make_shared<TFakeUpdater>(
+              Text, Text.find("/*") != std::string::npos ? TLanguage::Cpp : TLanguage::Pascal)),
           Manager(TSourceToDoManager::Create(std::move(Name))) {
         Manager->SetUpdater(Updater);
         Manager->Parse();
     }
-    std::shared_ptr<TSourceToDoItem> Item(int Index) const {
-        return std::dynamic_pointer_cast<TSourceToDoItem>(Manager->GetItem(Index));
+    std::shared_ptr<TSourceToDoItem> Item(int I) const {
+        return std::dynamic_pointer_cast<TSourceToDoItem>(Manager->GetItem(I));
     }
-
     std::shared_ptr<TFakeUpdater> Updater;
     std::shared_ptr<TSourceToDoManager> Manager;
 };
