@@ -272,30 +272,28 @@ TStatus TSourceToDoItem::SetText(const std::string& Value) {
     return Change(TField::Text, Quoted(Value), Intended, {{FCur.Text.Start, FCur.Text.End, Value}});
 }
 
-TStatus TSourceToDoItem::SetOwner(const std::string& Value) {
+TStatus TSourceToDoItem::SetSwitch(TField Field, const std::string& Value) {
+    const bool IsOwner = Field == TField::Owner;
     TValues Intended = Current();
-    if (Intended.Owner == Value)
+    std::string& Slot = IsOwner ? Intended.Owner : Intended.Category;
+    if (Slot == Value)
         return {};
-    Intended.Owner = Value;
-    const std::string Switch = Value.empty() ? std::string() : "-o" + Value;
-    if (FCur.Owner.Start > 0) {
-        const TRange R = SwitchRange(FCur.Owner);
-        return Change(TField::Owner, Quoted(Value), Intended, {{R.Start, R.End, Switch}});
+    Slot = Value;
+    const std::string Switch = Value.empty() ? std::string() : (IsOwner ? "-o" : "-c") + Value;
+    const TRange Existing = IsOwner ? FCur.Owner : FCur.Category;
+    if (Existing.Start > 0) {
+        const TRange R = SwitchRange(Existing);
+        return Change(Field, Quoted(Value), Intended, {{R.Start, R.End, Switch}});
     }
-    return Change(TField::Owner, Quoted(Value), Intended, SwitchInsertions(Switch));
+    return Change(Field, Quoted(Value), Intended, SwitchInsertions(Switch));
+}
+
+TStatus TSourceToDoItem::SetOwner(const std::string& Value) {
+    return SetSwitch(TField::Owner, Value);
 }
 
 TStatus TSourceToDoItem::SetCategory(const std::string& Value) {
-    TValues Intended = Current();
-    if (Intended.Category == Value)
-        return {};
-    Intended.Category = Value;
-    const std::string Switch = Value.empty() ? std::string() : "-c" + Value;
-    if (FCur.Category.Start > 0) {
-        const TRange R = SwitchRange(FCur.Category);
-        return Change(TField::Category, Quoted(Value), Intended, {{R.Start, R.End, Switch}});
-    }
-    return Change(TField::Category, Quoted(Value), Intended, SwitchInsertions(Switch));
+    return SetSwitch(TField::Category, Value);
 }
 
 TStatus TSourceToDoItem::SetPriority(unsigned char Value) {

@@ -100,6 +100,8 @@ private:
     /// behind a switch would join its value), else after the keyword; as a second choice right
     /// before the colon, for heads whose other words the switch would swallow.
     std::vector<TEdit> SwitchInsertions(const std::string& Switch) const;
+    /// SetOwner and SetCategory: replace, remove or insert the -o or -c switch.
+    TStatus SetSwitch(TField Field, const std::string& Value);
     /// Checks that the file still holds the current comment and that NewText is one comment
     /// of its syntax, then writes the edit through the manager and makes NewText current.
     TStatus Apply(const TEdit& Edit, const std::string& NewText,

@@ -1,3 +1,0 @@
-/* TODO 1 -oBen: crlf file */
-int x; // TODO -cBuild: line comment in crlf
-int y; 
