@@ -6,9 +6,11 @@
 #include "items/source_todo_manager.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 /// An updater over a string in memory that reads comments as Language does and counts its
 /// successful writes, so items and managers can be tested without the host's modules.
@@ -19,35 +21,23 @@ struct TFakeUpdater : IToDoUpdater {
     int Writes = 0;
 
     TStatus DeleteText(int From, int To, int) override {
-        if (From < 0 || To < From || To > int(Text.size()))
-            return TStatus::Error("range outside the text");
         Text.erase(size_t(From), size_t(To - From));
         return ++Writes, TStatus();
     }
     TStatus AddText(int Pos, std::string_view S, int) override {
-        if (Pos < 0 || Pos > int(Text.size()))
-            return TStatus::Error("position outside the text");
         Text.insert(size_t(Pos), S);
         return ++Writes, TStatus();
     }
-    TStatus UpdateText(int, int, std::string_view, int) override {
-        return TStatus::Error("unused");
-    }
-    TStatus MakeComment(std::string&) override { return TStatus::Error("unused"); }
-    void ParseItems(const TParseItemsProc& Proc) override {
-        EnumerateComments(Language, Text, Proc);
-    }
+    TStatus UpdateText(int, int, std::string_view, int) override { std::abort(); }
+    TStatus MakeComment(std::string&) override { std::abort(); }
+    void ParseItems(const TParseItemsProc& P) override { EnumerateComments(Language, Text, P); }
     bool HoldsText(int Pos, std::string_view S) override {
-        return Pos >= 0 && size_t(Pos) <= Text.size() &&
-               Text.compare(size_t(Pos), S.size(), S) == 0;
+        return Text.compare(size_t(Pos), S.size(), S) == 0;
     }
     bool IsOneComment(std::string_view S) override {
-        int Count = 0;
-        bool Whole = false;
-        EnumerateComments(Language, S, [&](std::string_view C, int Pos) {
-            Whole = ++Count == 1 && Pos == 0 && C.size() == S.size();
-        });
-        return Whole && Count == 1;
+        std::vector<std::string_view> All;
+        EnumerateComments(Language, S, [&](std::string_view C, int) { All.push_back(C); });
+        return All.size() == 1 && All[0].size() == S.size();
     }
 };
 
