@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 namespace {
 
 // Handles the file names that end with its suffix.
@@ -16,44 +14,33 @@ struct TSuffixHandler : TCFileHandlerClass {
 
 TEST(CFileHandlerTest, FirstRegisteredWinsAndEachEntryUnregistersOnce) {
     const TSuffixHandler C(".c"), H(".h"), AnyC("c");
-    EXPECT_EQ(GetCFileHandler("a.c"), nullptr);
     for (const TSuffixHandler* Class : {&C, &AnyC, &H, &C})
         RegisterCFileHandler(Class);
-    EXPECT_EQ(GetCFileHandler("a.c"), &C);
     EXPECT_EQ(GetCFileHandler("a.h"), &H);
     EXPECT_EQ(GetCFileHandler("a.pas"), nullptr);
-    UnregisterCFileHandler(&C); // a class registered twice: its first entry goes first
-    EXPECT_EQ(GetCFileHandler("a.c"), &AnyC);
-    UnregisterCFileHandler(&AnyC);
-    EXPECT_EQ(GetCFileHandler("a.c"), &C);
-    UnregisterCFileHandler(&C);
-    UnregisterCFileHandler(&C); // not registered any more: nothing happens
-    EXPECT_EQ(GetCFileHandler("a.c"), nullptr);
+    // Each step unregisters one class and names who handles "a.c" afterwards.
+    const std::pair<const TSuffixHandler*, const TCFileHandlerClass*> Steps[] = {
+        {nullptr, &C}, {&C, &AnyC}, {&AnyC, &C}, {&C, nullptr}, {&C, nullptr}, {&H, nullptr}};
+    for (auto [Gone, Handler] : Steps) {
+        UnregisterCFileHandler(Gone);
+        EXPECT_EQ(GetCFileHandler("a.c"), Handler);
+    }
+    EXPECT_EQ(GetCFileHandler("a.h"), nullptr);
+    UnregisterCFileHandler(&H); // on a freed registry, which then comes back
+    RegisterCFileHandler(&H);
     EXPECT_EQ(GetCFileHandler("a.h"), &H);
-    UnregisterCFileHandler(&H);
-    UnregisterCFileHandler(&H); // on a freed registry
-    RegisterCFileHandler(&H);   // which comes back
-    EXPECT_EQ(GetCFileHandler("a.h"), &H);
-    UnregisterCFileHandler(&H);
-}
 
-TEST(CFileHandlerTest, StartUpAndShutDownAreCounted) {
-    const TSuffixHandler C(".c");
-    ASSERT_EQ(GetCFileHandlerProc, nullptr);
+    // The unit's start-up and shut-down are counted; shut-down frees the registry.
     InitializeToDoUtils();
     InitializeToDoUtils();
-    RegisterCFileHandlerProc(&C);
-    EXPECT_EQ(GetCFileHandlerProc("x.c"), &C);
-    FinalizeToDoUtils(); // balances the second start-up only
-    EXPECT_EQ(GetCFileHandlerProc("x.c"), &C);
     FinalizeToDoUtils();
-    EXPECT_EQ(RegisterCFileHandlerProc, nullptr);
-    EXPECT_EQ(UnregisterCFileHandlerProc, nullptr);
-    EXPECT_EQ(GetCFileHandlerProc, nullptr);
-    EXPECT_EQ(GetCFileHandler("x.c"), nullptr); // shut-down freed the registry
-    FinalizeToDoUtils();                        // unbalanced: ignored
+    EXPECT_EQ(GetCFileHandlerProc ? GetCFileHandlerProc("a.h") : nullptr, &H);
+    FinalizeToDoUtils();
+    EXPECT_TRUE(!RegisterCFileHandlerProc && !UnregisterCFileHandlerProc && !GetCFileHandlerProc);
+    EXPECT_EQ(GetCFileHandler("a.h"), nullptr);
+    FinalizeToDoUtils(); // unbalanced: ignored
     InitializeToDoUtils();
-    EXPECT_NE(UnregisterCFileHandlerProc, nullptr);
+    EXPECT_NE(RegisterCFileHandlerProc, nullptr);
     FinalizeToDoUtils();
 }
 
