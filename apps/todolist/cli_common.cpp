@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <malloc.h>
 #include <set>
 
 namespace fs = std::filesystem;
@@ -31,6 +32,11 @@ void Warn(const std::string& Message) {
 void StartUnits() {
     // Locale-aware comparisons and wide-character conversions follow the user's environment.
     std::setlocale(LC_ALL, "");
+    // Every file is read whole into a fresh buffer. Left alone, glibc maps and unmaps each large
+    // one, and the page faults on every new page cost more than the reading itself; freed
+    // buffers are reused instead, so memory stays bounded by the files in flight.
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 128 << 20);
     InitializeToDoUtils();
     InitializeCLanguage();
     std::atexit([] {

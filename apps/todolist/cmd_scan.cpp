@@ -30,9 +30,13 @@ struct TFileResult {
     bool Failed = false;
 };
 
-/// How far the workers may run ahead of the printer, in files: bounds the memory that finished
-/// but not yet printed output can take.
-constexpr size_t AheadLimit = 512;
+/// Files are handed to the workers in batches, so that the threads meet at the shared lock once
+/// per batch rather than once per (often tiny) file.
+constexpr size_t BatchFiles = 32;
+
+/// How many finished batches may wait for the printer: bounds the memory that output not yet
+/// printed can take.
+constexpr size_t AheadLimit = 64;
 
 TFileResult ScanFile(const std::string& File, bool Given, bool Json) {
     TFileResult R;
@@ -88,54 +92,60 @@ int RunScan(const TScanOptions& Options) {
     TFileList List = CollectFiles(Options.Paths);
     bool Ok = List.Ok;
     const size_t N = List.Files.size();
+    const size_t Batches = (N + BatchFiles - 1) / BatchFiles;
     unsigned Jobs = Options.Jobs ? Options.Jobs : std::max(1u, std::thread::hardware_concurrency());
-    Jobs = static_cast<unsigned>(std::min<size_t>(Jobs, std::max<size_t>(N, 1)));
+    Jobs = static_cast<unsigned>(std::min<size_t>(Jobs, std::max<size_t>(Batches, 1)));
 
     std::mutex Lock;
-    std::condition_variable Ready;                 // a result arrived
-    std::condition_variable Printed;               // the printer moved on
-    std::deque<std::optional<TFileResult>> Window; // results from index Base on
+    std::condition_variable Ready;                              // a batch was finished
+    std::condition_variable Printed;                            // the printer moved on
+    std::deque<std::optional<std::vector<TFileResult>>> Window; // batches from Base on
     size_t Base = 0;
     size_t Next = 0;
 
     auto Worker = [&] {
         for (;;) {
-            size_t Index;
+            size_t Batch;
             {
                 std::unique_lock Guard(Lock);
-                Printed.wait(Guard, [&] { return Next >= N || Next < Base + AheadLimit; });
-                if (Next >= N)
+                Printed.wait(Guard, [&] { return Next >= Batches || Next < Base + AheadLimit; });
+                if (Next >= Batches)
                     return;
-                Index = Next++;
+                Batch = Next++;
             }
-            TFileResult R = ScanFile(List.Files[Index], List.Given[Index], Options.Json);
+            std::vector<TFileResult> Results;
+            for (size_t I = Batch * BatchFiles; I < std::min(N, (Batch + 1) * BatchFiles); ++I)
+                Results.push_back(ScanFile(List.Files[I], List.Given[I], Options.Json));
             std::lock_guard Guard(Lock);
-            size_t Slot = Index - Base;
+            size_t Slot = Batch - Base;
             if (Window.size() <= Slot)
                 Window.resize(Slot + 1);
-            Window[Slot] = std::move(R);
-            Ready.notify_one();
+            Window[Slot] = std::move(Results);
+            if (Slot == 0)
+                Ready.notify_one();
         }
     };
     std::vector<std::thread> Threads;
     for (unsigned I = 0; I < Jobs; ++I)
         Threads.emplace_back(Worker);
 
-    while (Base < N) {
-        TFileResult R;
+    while (Base < Batches) {
+        std::vector<TFileResult> Results;
         {
             std::unique_lock Guard(Lock);
             Ready.wait(Guard, [&] { return !Window.empty() && Window.front().has_value(); });
-            R = std::move(*Window.front());
+            Results = std::move(*Window.front());
             Window.pop_front();
             ++Base;
         }
         Printed.notify_all();
-        if (!R.Problem.empty())
-            Warn(R.Problem);
-        if (R.Failed)
-            Ok = false;
-        std::fwrite(R.Output.data(), 1, R.Output.size(), stdout);
+        for (const auto& R : Results) {
+            if (!R.Problem.empty())
+                Warn(R.Problem);
+            if (R.Failed)
+                Ok = false;
+            std::fwrite(R.Output.data(), 1, R.Output.size(), stdout);
+        }
     }
     for (auto& T : Threads)
         T.join();

@@ -69,24 +69,33 @@ private:
 
 /// Reads all of Fd (Size bytes expected, more or less tolerated) into Text.
 bool ReadAll(int Fd, std::uintmax_t Size, std::string& Text, int& Error) {
-    Text.clear();
-    Text.reserve(static_cast<size_t>(Size));
-    char Chunk[65536];
+    // Read straight into the text (files are usually as large as fstat said); a file that grows
+    // meanwhile is read on in chunks, one that shrinks is cut to what was read.
+    Text.resize(static_cast<size_t>(Size));
+    size_t Got = 0;
+    char Chunk[16384];
     for (;;) {
-        ssize_t N = ::read(Fd, Chunk, sizeof Chunk);
+        const bool Full = Got == Text.size();
+        char* To = Full ? Chunk : Text.data() + Got;
+        const size_t Room = Full ? sizeof Chunk : Text.size() - Got;
+        ssize_t N = ::read(Fd, To, Room);
         if (N < 0) {
             if (errno == EINTR)
                 continue;
             Error = errno;
             return false;
         }
-        if (N == 0)
+        if (N == 0) {
+            Text.resize(Got);
             return true;
-        if (Text.size() + static_cast<size_t>(N) > MaxTextSize) {
+        }
+        if (Got + static_cast<size_t>(N) > MaxTextSize) {
             Error = EFBIG;
             return false;
         }
-        Text.append(Chunk, static_cast<size_t>(N));
+        if (Full)
+            Text.append(Chunk, static_cast<size_t>(N));
+        Got += static_cast<size_t>(N);
     }
 }
 

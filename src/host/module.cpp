@@ -5,6 +5,7 @@
 #include "host/todo_intf.h"
 
 #include <filesystem>
+#include <string_view>
 #include <map>
 #include <mutex>
 #include <utility>
@@ -63,9 +64,32 @@ TStatus TModule::Save() {
     return FBuffer->Save();
 }
 
+namespace {
+
+/// True for an absolute name that lexically_normal would return unchanged: no empty, "." or
+/// ".." component and no trailing slash. Most names the host sees are like that already, and
+/// this test is far cheaper than splitting the path into components.
+bool IsNormalAbsolute(std::string_view Name) {
+    if (Name.size() < 2 || Name.front() != '/' || Name.back() == '/')
+        return false;
+    for (size_t I = 0; I < Name.size(); ++I) {
+        if (Name[I] != '/')
+            continue;
+        std::string_view Rest = Name.substr(I + 1);
+        if (Rest.empty() || Rest.front() == '/' || Rest == "." || Rest.starts_with("./") ||
+            Rest == ".." || Rest.starts_with("../"))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 std::string NormalizeFileName(const std::string& FileName) {
     if (FileName.empty())
         return {};
+    if (IsNormalAbsolute(FileName))
+        return FileName;
     std::error_code Ec;
     std::filesystem::path Absolute = std::filesystem::absolute(FileName, Ec);
     if (Ec)
