@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <malloc.h>
 #include <set>
@@ -142,7 +143,7 @@ bool IsHiddenName(const fs::path& P) {
     return Name.size() > 1 && Name[0] == '.' && Name != "..";
 }
 
-void Walk(const fs::path& Dir, std::vector<std::string>& Out, bool& Ok) {
+void Walk(const fs::path& Dir, const std::function<void(const std::string&)>& Found, bool& Ok) {
     std::vector<fs::directory_entry> Entries;
     std::error_code Ec;
     fs::directory_iterator It(Dir, fs::directory_options::skip_permission_denied, Ec);
@@ -167,38 +168,35 @@ void Walk(const fs::path& Dir, std::vector<std::string>& Out, bool& Ok) {
         // Folders reached through symbolic links are not followed, so a link cycle cannot loop.
         if (E.is_directory(Ec2) && !E.is_symlink(Ec2)) {
             if (!IsHiddenName(E.path()))
-                Walk(E.path(), Out, Ok);
+                Walk(E.path(), Found, Ok);
         } else if (E.is_regular_file(Ec2) && LanguageOfFile(E.path().string()) != TLanguage::None) {
-            Out.push_back(E.path().string());
+            Found(E.path().string());
         }
     }
 }
 
 } // namespace
 
-TFileList CollectFiles(const std::vector<std::string>& Paths) {
-    TFileList List;
+bool CollectFiles(const std::vector<std::string>& Paths,
+                  const std::function<void(const std::string& File, bool Given)>& Found) {
+    bool Ok = true;
     std::set<std::string> Seen;
     auto AddFile = [&](const std::string& F, bool Given) {
-        if (Seen.insert(NormalizeFileName(F)).second) {
-            List.Files.push_back(F);
-            List.Given.push_back(Given);
-        }
+        if (Seen.insert(NormalizeFileName(F)).second)
+            Found(F, Given);
     };
     for (const auto& P : Paths) {
         std::error_code Ec;
         auto Status = fs::status(P, Ec);
         if (Ec || !fs::exists(Status)) {
             Warn("cannot read " + P + ": no such file or folder");
-            List.Ok = false;
+            Ok = false;
         } else if (fs::is_directory(Status)) {
-            std::vector<std::string> Found;
-            Walk(P, Found, List.Ok);
-            for (auto& F : Found)
-                AddFile(F, false);
+            Walk(
+                P, [&](const std::string& F) { AddFile(F, false); }, Ok);
         } else {
             AddFile(P, true);
         }
     }
-    return List;
+    return Ok;
 }

@@ -2,6 +2,7 @@
 
 #include "host/status.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,12 +47,9 @@ std::string ItemLine(const std::string& File, int Line, int Column, INTAToDoItem
 /// The JSON Lines form of an item (no final line break).
 std::string ItemJson(const std::string& File, int Line, int Column, TSourceToDoItem& Item);
 
-/// Walks Paths: a file is taken as given (even with an unknown extension, which is reported
-/// later); a folder is walked recursively in name order for recognised source files, skipping
-/// hidden folders (.git among them). Problems are reported as warnings and make Ok false.
-struct TFileList {
-    std::vector<std::string> Files; ///< as the user would write them, without duplicates
-    std::vector<bool> Given;        ///< true for a file named on the command line
-    bool Ok = true;
-};
-TFileList CollectFiles(const std::vector<std::string>& Paths);
+/// Walks Paths and calls Found for each file, in order and without duplicates: a file is taken
+/// as given (even with an unknown extension, which is reported later); a folder is walked
+/// recursively in name order for recognised source files, skipping hidden folders (.git among
+/// them). Problems are reported as warnings and make the result false.
+bool CollectFiles(const std::vector<std::string>& Paths,
+                  const std::function<void(const std::string& File, bool Given)>& Found);

@@ -89,35 +89,57 @@ TFileResult ScanFile(const std::string& File, bool Given, bool Json) {
 } // namespace
 
 int RunScan(const TScanOptions& Options) {
-    TFileList List = CollectFiles(Options.Paths);
-    bool Ok = List.Ok;
-    const size_t N = List.Files.size();
-    const size_t Batches = (N + BatchFiles - 1) / BatchFiles;
-    unsigned Jobs = Options.Jobs ? Options.Jobs : std::max(1u, std::thread::hardware_concurrency());
-    Jobs = static_cast<unsigned>(std::min<size_t>(Jobs, std::max<size_t>(Batches, 1)));
-
     std::mutex Lock;
-    std::condition_variable Ready;                              // a batch was finished
-    std::condition_variable Printed;                            // the printer moved on
+    std::condition_variable Work;   // more files were found, or the printer moved on
+    std::condition_variable Ready;  // the oldest unprinted batch may be finished
+    std::vector<std::string> Files; // found so far, in output order
+    std::vector<bool> Given;
+    bool WalkDone = false;
     std::deque<std::optional<std::vector<TFileResult>>> Window; // batches from Base on
     size_t Base = 0;
     size_t Next = 0;
 
-    auto Worker = [&] {
-        for (;;) {
-            size_t Batch;
-            {
-                std::unique_lock Guard(Lock);
-                Printed.wait(Guard, [&] { return Next >= Batches || Next < Base + AheadLimit; });
-                if (Next >= Batches)
-                    return;
-                Batch = Next++;
-            }
-            std::vector<TFileResult> Results;
-            for (size_t I = Batch * BatchFiles; I < std::min(N, (Batch + 1) * BatchFiles); ++I)
-                Results.push_back(ScanFile(List.Files[I], List.Given[I], Options.Json));
+    // The tree is walked on a thread of its own, so scanning starts with the first batch found.
+    bool WalkOk = true;
+    std::thread Walker([&] {
+        WalkOk = CollectFiles(Options.Paths, [&](const std::string& File, bool IsGiven) {
             std::lock_guard Guard(Lock);
-            size_t Slot = Batch - Base;
+            Files.push_back(File);
+            Given.push_back(IsGiven);
+            if (Files.size() % BatchFiles == 0)
+                Work.notify_all();
+        });
+        std::lock_guard Guard(Lock);
+        WalkDone = true;
+        Work.notify_all();
+        Ready.notify_one();
+    });
+
+    // Under Lock: whether batch B can be handed out, and whether B is past the last one.
+    auto BatchReady = [&](size_t B) {
+        return Files.size() >= (B + 1) * BatchFiles || (WalkDone && B * BatchFiles < Files.size());
+    };
+    auto PastEnd = [&](size_t B) { return WalkDone && B * BatchFiles >= Files.size(); };
+
+    auto Worker = [&] {
+        std::unique_lock Guard(Lock);
+        for (;;) {
+            Work.wait(Guard, [&] {
+                return PastEnd(Next) || (Next < Base + AheadLimit && BatchReady(Next));
+            });
+            if (PastEnd(Next))
+                return;
+            const size_t Batch = Next++;
+            const size_t First = Batch * BatchFiles;
+            const size_t Last = std::min(Files.size(), First + BatchFiles);
+            std::vector<std::string> Names(Files.begin() + First, Files.begin() + Last);
+            std::vector<bool> AreGiven(Given.begin() + First, Given.begin() + Last);
+            Guard.unlock();
+            std::vector<TFileResult> Results;
+            for (size_t I = 0; I < Names.size(); ++I)
+                Results.push_back(ScanFile(Names[I], AreGiven[I], Options.Json));
+            Guard.lock();
+            const size_t Slot = Batch - Base;
             if (Window.size() <= Slot)
                 Window.resize(Slot + 1);
             Window[Slot] = std::move(Results);
@@ -125,20 +147,26 @@ int RunScan(const TScanOptions& Options) {
                 Ready.notify_one();
         }
     };
+    unsigned Jobs = Options.Jobs ? Options.Jobs : std::max(1u, std::thread::hardware_concurrency());
     std::vector<std::thread> Threads;
     for (unsigned I = 0; I < Jobs; ++I)
         Threads.emplace_back(Worker);
 
-    while (Base < Batches) {
+    bool Ok = true;
+    for (;;) {
         std::vector<TFileResult> Results;
         {
             std::unique_lock Guard(Lock);
-            Ready.wait(Guard, [&] { return !Window.empty() && Window.front().has_value(); });
+            Ready.wait(Guard, [&] {
+                return (!Window.empty() && Window.front().has_value()) || PastEnd(Base);
+            });
+            if (Window.empty() || !Window.front().has_value())
+                break; // past the last batch
             Results = std::move(*Window.front());
             Window.pop_front();
             ++Base;
         }
-        Printed.notify_all();
+        Work.notify_all();
         for (const auto& R : Results) {
             if (!R.Problem.empty())
                 Warn(R.Problem);
@@ -147,9 +175,10 @@ int RunScan(const TScanOptions& Options) {
             std::fwrite(R.Output.data(), 1, R.Output.size(), stdout);
         }
     }
+    Walker.join();
     for (auto& T : Threads)
         T.join();
     if (std::fflush(stdout) != 0)
         return Fail(ecFailed, "cannot write the output");
-    return Ok ? ecSuccess : ecFailed;
+    return Ok && WalkOk ? ecSuccess : ecFailed;
 }
