@@ -7,10 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <utility>
-#include <vector>
-
 namespace {
 
 using TComments = std::vector<std::pair<std::string, int>>;
@@ -21,216 +17,115 @@ TComments Parse(IToDoUpdater& U) {
     return Found;
 }
 
-class SourceUpdaterTest : public ::testing::Test {
+/// Closes the modules a test opened.
+class SourceUpdaterTest : public testing::Test {
 protected:
     void TearDown() override {
-        for (const auto& Name : FOpened)
-            CloseModule(Name);
+        for (const auto& Name : Dir.Entries())
+            CloseModule(Dir.File(Name));
     }
-    std::shared_ptr<TModule> Open(const std::string& Path) {
-        FOpened.push_back(Path);
-        auto Opened = OpenModule(Path);
-        EXPECT_TRUE(Opened.Ok()) << Opened.Status().Message();
-        return Opened.Value();
-    }
-
     TTempDir Dir;
-
-private:
-    std::vector<std::string> FOpened;
 };
 
-/// A stand-in for the comments unit's registry, installed in the host hooks for one test.
-class TLocalRegistry {
-public:
-    TLocalRegistry()
-        : FSaved{RegisterCFileHandlerProc, UnregisterCFileHandlerProc, GetCFileHandlerProc} {
-        Classes().clear();
-        RegisterCFileHandlerProc = [](const TCFileHandlerClass* C) { Classes().push_back(C); };
-        UnregisterCFileHandlerProc = [](const TCFileHandlerClass* C) {
-            auto& L = Classes();
-            if (auto It = std::find(L.begin(), L.end(), C); It != L.end())
-                L.erase(It);
-        };
+/// Stands in for the comments unit's C-file handler registry while it lives (the hooks are null
+/// in this program otherwise).
+struct TLocalRegistry {
+    static inline std::vector<const TCFileHandlerClass*> Classes;
+    TLocalRegistry() {
+        Classes.clear();
+        RegisterCFileHandlerProc = [](const TCFileHandlerClass* C) { Classes.push_back(C); };
+        UnregisterCFileHandlerProc = [](const TCFileHandlerClass* C) { std::erase(Classes, C); };
         GetCFileHandlerProc = [](const std::string& Name) -> const TCFileHandlerClass* {
-            for (auto* C : Classes())
+            for (auto* C : Classes)
                 if (C->HandlesFile(Name))
                     return C;
             return nullptr;
         };
     }
     ~TLocalRegistry() {
-        RegisterCFileHandlerProc = FSaved.Register;
-        UnregisterCFileHandlerProc = FSaved.Unregister;
-        GetCFileHandlerProc = FSaved.Get;
+        RegisterCFileHandlerProc = UnregisterCFileHandlerProc = nullptr;
+        GetCFileHandlerProc = nullptr;
     }
-    static std::vector<const TCFileHandlerClass*>& Classes() {
-        static std::vector<const TCFileHandlerClass*> L;
-        return L;
-    }
-
-private:
-    struct {
-        void (*Register)(const TCFileHandlerClass*);
-        void (*Unregister)(const TCFileHandlerClass*);
-        const TCFileHandlerClass* (*Get)(const std::string&);
-    } FSaved;
 };
 
 } // namespace
 
-TEST_F(SourceUpdaterTest, ParseItemsReportsEveryCommentWithItsOffset) {
-    // Strings hold comment openers that are no comments; a CR LF file keeps its offsets.
-    std::string Text = "x := '{ no }'; { TODO : a }\r\n(* b *) // c\r\ny;";
-    std::string Path = Dir.Write("unit.pas", Text);
+TEST_F(SourceUpdaterTest, ParseItemsReadsTheLoadedBufferElseTheFile) {
+    const std::string Path =
+        Dir.Write("unit.pas", "x := '{ no }'; { TODO : a }\r\n(* b *) // c\r\n");
     TSourceUpdater U(Path, TLanguage::Pascal);
-    TComments Expected = {{"{ TODO : a }", 15}, {"(* b *)", 29}, {"// c", 37}};
-
-    EXPECT_EQ(Parse(U), Expected) << "read from disk while no module is loaded";
-    Open(Path);
-    EXPECT_EQ(Parse(U), Expected) << "read from the module's buffer";
-
-    std::string CText = "char* s = \"/* no */\"; /* TODO: a */\n// b";
-    std::string CPath = Dir.Write("main.c", CText);
-    TSourceUpdater C(CPath, TLanguage::C);
-    TComments CExpected = {{"/* TODO: a */", 22}, {"// b", 36}};
-    EXPECT_EQ(Parse(C), CExpected);
+    EXPECT_EQ(Parse(U), (TComments{{"{ TODO : a }", 15}, {"(* b *)", 29}, {"// c", 37}}));
+    ASSERT_TRUE(OpenModule(Path).Value()->GetBuffer()->Delete(0, 15).Ok());
+    EXPECT_EQ(Parse(U), (TComments{{"{ TODO : a }", 0}, {"(* b *)", 14}, {"// c", 22}}));
     TSourceUpdater Missing(Dir.File("missing.c"), TLanguage::C);
     EXPECT_TRUE(Parse(Missing).empty());
 }
 
-TEST_F(SourceUpdaterTest, EditsNeedAnOpenModule) {
-    std::string Path = Dir.Write("unit.pas", "{ TODO : a }");
+TEST_F(SourceUpdaterTest, EditsNeedALoadedModuleAndStayInItsBuffer) {
+    const std::string Path = Dir.Write("unit.pas", "{ TODO : a }\r\nend.");
     TSourceUpdater U(Path, TLanguage::Pascal);
-    TStatus S = U.AddText(0, "x", 1);
-    ASSERT_FALSE(S.Ok());
-    EXPECT_EQ(S.Message(), Path + " is not open in an editor");
-    EXPECT_FALSE(U.DeleteText(0, 1, 1).Ok());
-    EXPECT_FALSE(U.UpdateText(0, 1, "y", 1).Ok());
+    EXPECT_EQ(U.AddText(0, "x", 1).Message(), Path + " is not open in an editor");
+    EXPECT_FALSE(U.DeleteText(0, 1, 1).Ok() || U.UpdateText(0, 1, "y", 1).Ok());
     EXPECT_FALSE(U.HoldsText(0, "{"));
-    EXPECT_EQ(ReadBytes(Path), "{ TODO : a }");
 
-    // Made before the file was opened, it now works on the editor's buffer.
-    auto Module = Open(Path);
-    EXPECT_TRUE(U.HoldsText(2, "TODO"));
-    ASSERT_TRUE(U.UpdateText(2, 6, "DONE", 1).Ok());
-    EXPECT_EQ(Module->GetBuffer()->GetText(), "{ DONE : a }");
-    EXPECT_TRUE(Module->GetBuffer()->GetModified());
-    EXPECT_EQ(ReadBytes(Path), "{ TODO : a }") << "edits stay in the buffer until saved";
+    // Made before the file was loaded, the updater now works on the module's buffer.
+    const auto Buffer = OpenModule(Path).Value()->GetBuffer();
+    EXPECT_TRUE(U.HoldsText(0, "{ TODO") && U.HoldsText(13, "\nend.") && U.HoldsText(18, ""));
+    EXPECT_FALSE(U.HoldsText(17, ".?") || U.HoldsText(0, "{ todo") || U.HoldsText(-1, "{") ||
+                 U.HoldsText(19, ""));
+    ASSERT_TRUE(U.UpdateText(2, 6, "DONE", 1).Ok() && U.AddText(18, "\r\n", 1).Ok() &&
+                U.DeleteText(12, 14, 1).Ok());
+    EXPECT_FALSE(U.DeleteText(10, 99, 1).Ok() || U.AddText(-1, "x", 1).Ok());
+    EXPECT_EQ(Buffer->GetText(), "{ DONE : a }end.\r\n");
+    EXPECT_TRUE(Buffer->GetModified());
+    EXPECT_EQ(ReadBytes(Path), "{ TODO : a }\r\nend.") << "edits stay in the buffer until saved";
+    CloseModule(Path);
+    EXPECT_FALSE(U.AddText(0, "x", 1).Ok());
 }
 
-TEST_F(SourceUpdaterTest, EditsChangeTheBufferOrNothing) {
-    struct TCase {
-        const char* Op;
-        int Start, End;
-        const char* Text;
-        bool Ok;
-        const char* Expected;
-    } Cases[] = {
-        {"delete", 0, 12, "", true, "\r\nend."},
-        {"delete", 12, 13, "", true, "{ TODO : a }\nend."},
-        {"delete", 10, 20, "", false, "{ TODO : a }\r\nend."},
-        {"delete", 5, 4, "", false, "{ TODO : a }\r\nend."},
-        {"add", 18, 0, "\r\n", true, "{ TODO : a }\r\nend.\r\n"},
-        {"add", 19, 0, "x", false, "{ TODO : a }\r\nend."},
-        {"update", 9, 10, "b\xff", true, "{ TODO : b\xff }\r\nend."},
-        {"update", -1, 2, "x", false, "{ TODO : a }\r\nend."},
-    };
-    for (const auto& C : Cases) {
-        SCOPED_TRACE(std::string(C.Op) + " " + std::to_string(C.Start));
-        TTempDir Local;
-        std::string Path = Local.Write("u.pas", "{ TODO : a }\r\nend.");
-        TSourceUpdater U(Path, TLanguage::Pascal);
-        auto Module = Open(Path);
-        TStatus S = std::string_view(C.Op) == "delete" ? U.DeleteText(C.Start, C.End, 1)
-                    : std::string_view(C.Op) == "add"  ? U.AddText(C.Start, C.Text, 1)
-                                                       : U.UpdateText(C.Start, C.End, C.Text, 1);
-        EXPECT_EQ(S.Ok(), C.Ok) << S.Message();
-        EXPECT_EQ(Module->GetBuffer()->GetText(), C.Expected);
-        EXPECT_EQ(Module->GetBuffer()->GetModified(), C.Ok);
-        CloseModule(Path);
-    }
+TEST_F(SourceUpdaterTest, MakeCommentAndIsOneCommentFollowTheLanguage) {
+    std::string Body = "TODO: x";
+    EXPECT_TRUE(TSourceUpdater("x", TLanguage::Cpp).MakeComment(Body).Ok() && Body == "// TODO: x");
+    // "+": one whole comment; "-": not.
+    for (const char* Text : {"+{ a }", "+(* a *)", "+// a", "-{ a } ", "- { a }", "-{ a }{ b }",
+                             "-{ a } b }", "-{ a", "-// a\r\n", "-"})
+        EXPECT_EQ(TSourceUpdater("x", TLanguage::Pascal).IsOneComment(Text + 1), *Text == '+')
+            << Text;
+    for (const char* Text : {"+/* a */", "+// a", "-/* a */ */", "-// a\n", "-// a\nb"})
+        EXPECT_EQ(TSourceUpdater("x", TLanguage::Cpp).IsOneComment(Text + 1), *Text == '+') << Text;
 }
 
-TEST_F(SourceUpdaterTest, IsOneCommentAcceptsExactlyOneWholeComment) {
-    struct TCase {
-        TLanguage Language;
-        const char* Text;
-        bool One;
-    } Cases[] = {
-        {TLanguage::Pascal, "{ TODO : a }", true},
-        {TLanguage::Pascal, "(* TODO : a *)", true},
-        {TLanguage::Pascal, "// TODO : a", true},
-        {TLanguage::Pascal, "{ TODO : a } ", false},
-        {TLanguage::Pascal, " { TODO : a }", false},
-        {TLanguage::Pascal, "{ a }{ b }", false},
-        {TLanguage::Pascal, "{ a } b }", false},
-        {TLanguage::Pascal, "{ TODO : a", false},
-        {TLanguage::Pascal, "// a\r\n", false},
-        {TLanguage::Pascal, "", false},
-        {TLanguage::C, "/* TODO: a */", true},
-        {TLanguage::C, "/* a */ */", false},
-        {TLanguage::C, "// a\nb", false},
-        {TLanguage::Cpp, "// TODO: a", true},
-        {TLanguage::Cpp, "// a\n", false},
-    };
-    for (const auto& C : Cases) {
-        TSourceUpdater U("x", C.Language);
-        EXPECT_EQ(U.IsOneComment(C.Text), C.One) << LanguageName(C.Language) << " " << C.Text;
-    }
-}
-
-TEST_F(SourceUpdaterTest, ModulesOfferAnUpdaterForTheirLanguage) {
-    std::string Pas = Dir.Write("u.pas", "{ a }");
-    std::string C = Dir.Write("m.c", "/* a */");
-    std::string Txt = Dir.Write("notes.txt", "{ a }");
-    auto Pascal = std::dynamic_pointer_cast<TSourceUpdater>(Open(Pas)->QueryToDoUpdater());
-    ASSERT_NE(Pascal, nullptr);
-    EXPECT_EQ(Pascal->GetLanguage(), TLanguage::Pascal);
-
-    TLocalRegistry Registry;
-    EXPECT_EQ(Open(C)->QueryToDoUpdater(), nullptr) << "no handler registered yet";
-    InitializeCLanguage();
-    auto CUpdater = std::dynamic_pointer_cast<TSourceUpdater>(Open(C)->QueryToDoUpdater());
-    ASSERT_NE(CUpdater, nullptr);
-    EXPECT_EQ(CUpdater->GetLanguage(), TLanguage::C);
-    EXPECT_EQ(Parse(*CUpdater), (TComments{{"/* a */", 0}}));
-    EXPECT_EQ(Open(Txt)->QueryToDoUpdater(), nullptr);
-    FinalizeCLanguage();
-    EXPECT_EQ(Open(C)->QueryToDoUpdater(), nullptr);
-}
-
-TEST(CLanguage, HandlesTheCFamilyAndRegistersOnce) {
+TEST_F(SourceUpdaterTest, ModulesOfferUpdatersForPascalAndThroughTheCLanguageHooks) {
     const auto& Class = CLanguageHandlerClass();
-    struct TCase {
-        const char* Name;
-        bool Handled;
-    } Cases[] = {
-        {"a.c", true},  {"a.H", true},    {"a.cpp", true},  {"a.java", true},
-        {"a.rs", true}, {"a.pas", false}, {"a.txt", false}, {"Makefile", false},
-    };
-    for (const auto& C : Cases)
-        EXPECT_EQ(Class.HandlesFile(C.Name), C.Handled) << C.Name;
-    auto Updater = std::dynamic_pointer_cast<TSourceUpdater>(Class.Create("x.go"));
-    ASSERT_NE(Updater, nullptr);
-    EXPECT_EQ(Updater->GetLanguage(), TLanguage::Go);
+    for (const char* Name :
+         {"+a.c", "+a.H", "+a.cpp", "+a.java", "+a.rs", "-a.pas", "-a.txt", "-Makefile"})
+        EXPECT_EQ(Class.HandlesFile(Name + 1), *Name == '+') << Name;
+    auto Go = std::dynamic_pointer_cast<TSourceUpdater>(Class.Create("x.go"));
+    EXPECT_EQ(Go ? Go->GetLanguage() : TLanguage::None, TLanguage::Go);
 
+    auto Pascal = std::dynamic_pointer_cast<TSourceUpdater>(
+        OpenModule(Dir.Write("u.pas", "{ a }")).Value()->QueryToDoUpdater());
+    EXPECT_EQ(Pascal ? Pascal->GetLanguage() : TLanguage::None, TLanguage::Pascal);
+    const auto CModule = OpenModule(Dir.Write("m.c", "/* a */")).Value();
     TLocalRegistry Registry;
-    auto& Listed = TLocalRegistry::Classes();
+    auto& Listed = TLocalRegistry::Classes;
+    EXPECT_EQ(CModule->QueryToDoUpdater(), nullptr) << "no handler registered yet";
     InitializeCLanguage();
     InitializeCLanguage();
     EXPECT_EQ(Listed, std::vector<const TCFileHandlerClass*>{&Class});
+    auto C = std::dynamic_pointer_cast<TSourceUpdater>(CModule->QueryToDoUpdater());
+    ASSERT_NE(C, nullptr);
+    EXPECT_EQ(C->GetLanguage(), TLanguage::C);
+    EXPECT_EQ(Parse(*C), (TComments{{"/* a */", 0}}));
+    EXPECT_EQ(OpenModule(Dir.Write("notes.txt", "{ a }")).Value()->QueryToDoUpdater(), nullptr);
     FinalizeCLanguage();
     EXPECT_EQ(Listed.size(), 1u) << "only the last finalize unregisters";
     FinalizeCLanguage();
-    EXPECT_TRUE(Listed.empty());
-}
+    EXPECT_EQ(CModule->QueryToDoUpdater(), nullptr);
 
-TEST(CLanguage, NothingToRegisterWithoutTheHooks) {
-    TLocalRegistry Registry;
-    RegisterCFileHandlerProc = nullptr;
+    RegisterCFileHandlerProc = nullptr; // the comments unit is not running: nothing to register
     InitializeCLanguage();
-    EXPECT_TRUE(TLocalRegistry::Classes().empty());
-    FinalizeCLanguage(); // must not unregister what was never registered
-    EXPECT_TRUE(TLocalRegistry::Classes().empty());
+    Listed.push_back(&Class);
+    FinalizeCLanguage();
+    EXPECT_EQ(Listed.size(), 1u) << "what was never registered is not unregistered";
 }
