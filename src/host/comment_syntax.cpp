@@ -118,7 +118,8 @@ enum class THole : uint8_t {
     Paren,       ///< Swift \( code )
 };
 
-struct TLanguageInfo {
+/// How a C-family language reads what is not a comment.
+struct TTraits {
     bool NestedBlocks = false;
     bool LineSplices = false;     ///< a backslash at the end of a // line continues it
     bool DigitSeparators = false; ///< 1'000 is a number, not a character literal
@@ -127,71 +128,39 @@ struct TLanguageInfo {
     TBacktick Backtick = TBacktick::Nothing;
     char HoleOpen = 0; ///< the bracket counted inside a string hole
     char HoleClose = 0;
+};
+
+struct TLanguageInfo : TTraits {
     std::array<char, 4> Code{}; ///< bytes that need a look in code (repeated to fill)
     std::array<char, 6> Hole{}; ///< the same inside a string hole (adds the brackets)
 };
 
 constexpr int kLanguageCount = static_cast<int>(TLanguage::Dart) + 1;
 
+/// Indexed by TLanguage; None and Pascal (which has rules of its own) take the defaults.
+constexpr TTraits Traits[kLanguageCount] = {
+    // nested, splices, digit separators, regex, apostrophe, backtick, hole brackets
+    {},                                                                               // None
+    {},                                                                               // Pascal
+    {false, true, true, false, TApostrophe::Char, TBacktick::Nothing, 0, 0},          // C
+    {false, true, true, false, TApostrophe::Char, TBacktick::Nothing, 0, 0},          // C++
+    {false, true, true, false, TApostrophe::Char, TBacktick::Nothing, 0, 0},          // Objective-C
+    {false, false, false, false, TApostrophe::Char, TBacktick::Nothing, '{', '}'},    // C#
+    {},                                                                               // Java
+    {false, false, false, true, TApostrophe::String, TBacktick::Template, '{', '}'},  // JavaScript
+    {false, false, false, true, TApostrophe::String, TBacktick::Template, '{', '}'},  // TypeScript
+    {false, false, false, false, TApostrophe::Char, TBacktick::RawString, 0, 0},      // Go
+    {true, false, false, false, TApostrophe::CharOrSymbol, TBacktick::Nothing, 0, 0}, // Rust
+    {true, false, false, false, TApostrophe::Nothing, TBacktick::Identifier, '(', ')'}, // Swift
+    {true, false, false, false, TApostrophe::Char, TBacktick::Identifier, '{', '}'},    // Kotlin
+    {true, false, false, false, TApostrophe::CharOrSymbol, TBacktick::Identifier, '{',
+     '}'},                                                                          // Scala
+    {true, false, false, false, TApostrophe::String, TBacktick::Nothing, '{', '}'}, // Dart
+};
+
 TLanguageInfo MakeInfo(TLanguage L) {
     TLanguageInfo I;
-    switch (L) {
-    case TLanguage::C:
-    case TLanguage::Cpp:
-    case TLanguage::ObjectiveC:
-        I.LineSplices = I.DigitSeparators = true;
-        break;
-    case TLanguage::CSharp:
-        I.HoleOpen = '{';
-        I.HoleClose = '}';
-        break;
-    case TLanguage::Java:
-        break;
-    case TLanguage::JavaScript:
-    case TLanguage::TypeScript:
-        I.Regex = true;
-        I.Apostrophe = TApostrophe::String;
-        I.Backtick = TBacktick::Template;
-        I.HoleOpen = '{';
-        I.HoleClose = '}';
-        break;
-    case TLanguage::Go:
-        I.Backtick = TBacktick::RawString;
-        break;
-    case TLanguage::Rust:
-        I.NestedBlocks = true;
-        I.Apostrophe = TApostrophe::CharOrSymbol;
-        break;
-    case TLanguage::Swift:
-        I.NestedBlocks = true;
-        I.Apostrophe = TApostrophe::Nothing;
-        I.Backtick = TBacktick::Identifier;
-        I.HoleOpen = '(';
-        I.HoleClose = ')';
-        break;
-    case TLanguage::Kotlin:
-        I.NestedBlocks = true;
-        I.Backtick = TBacktick::Identifier;
-        I.HoleOpen = '{';
-        I.HoleClose = '}';
-        break;
-    case TLanguage::Scala:
-        I.NestedBlocks = true;
-        I.Apostrophe = TApostrophe::CharOrSymbol;
-        I.Backtick = TBacktick::Identifier;
-        I.HoleOpen = '{';
-        I.HoleClose = '}';
-        break;
-    case TLanguage::Dart:
-        I.NestedBlocks = true;
-        I.Apostrophe = TApostrophe::String;
-        I.HoleOpen = '{';
-        I.HoleClose = '}';
-        break;
-    case TLanguage::None:
-    case TLanguage::Pascal:
-        break;
-    }
+    static_cast<TTraits&>(I) = Traits[static_cast<int>(L)];
     std::string_view Code = "/\"";
     if (L == TLanguage::Pascal)
         Code = "{*/'"; // "(*" is found at its star: stars are rarer than parentheses
