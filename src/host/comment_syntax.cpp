@@ -684,14 +684,20 @@ private:
         return StringLiteral(P + 1, F);
     }
 
-    const char* RustString(const char* P) {
-        // r"..", r#".."#, br, cr: count the hashes back to an 'r' that starts a token.
-        const char* Q = P;
+    /// Counts the '#' right before Q (raw-string delimiters) and moves Q back over them.
+    int HashesBefore(const char*& Q) const {
         int Hashes = 0;
         while (Before(Q) == '#') {
             --Q;
             ++Hashes;
         }
+        return Hashes;
+    }
+
+    const char* RustString(const char* P) {
+        // r"..", r#".."#, br, cr: count the hashes back to an 'r' that starts a token.
+        const char* Q = P;
+        const int Hashes = HashesBefore(Q);
         TStringForm F;
         F.MultiLine = true;
         if (Before(Q) == 'r') {
@@ -708,11 +714,7 @@ private:
 
     const char* SwiftString(const char* P) {
         const char* Q = P;
-        int Hashes = 0;
-        while (Before(Q) == '#') {
-            --Q;
-            ++Hashes;
-        }
+        const int Hashes = HashesBefore(Q);
         TStringForm F;
         F.Hashes = Hashes;
         F.EscapeHashes = Hashes;
