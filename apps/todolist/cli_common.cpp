@@ -7,6 +7,8 @@
 #include "host/intatodo_item.h"
 #include "host/module.h"
 #include "host/utf8.h"
+#include "items/source_todo_item.h"
+#include "items/source_todo_manager.h"
 
 #include <algorithm>
 #include <charconv>
@@ -18,6 +20,7 @@
 #include <iostream>
 #include <malloc.h>
 #include <set>
+#include <tuple>
 
 namespace fs = std::filesystem;
 
@@ -119,6 +122,25 @@ std::vector<std::pair<int, int>> LineColumns(std::string_view Text,
         Result.emplace_back(Line, static_cast<int>(Target - LineStart) + 1);
     }
     return Result;
+}
+
+std::vector<TPlacedItem> PlacedItems(TSourceToDoManager& Manager, const TEditBuffer& Buffer) {
+    std::vector<TPlacedItem> Placed;
+    std::vector<int> Offsets;
+    for (int I = 0; I < Manager.GetItemCount(); ++I) {
+        auto Item = std::dynamic_pointer_cast<TSourceToDoItem>(Manager.GetItem(I));
+        Offsets.push_back(Item->GetComment().Start);
+        Placed.push_back({std::move(Item)});
+    }
+    std::vector<std::pair<int, int>> Where;
+    Buffer.WithText([&](std::string_view Text) { Where = LineColumns(Text, Offsets); });
+    for (size_t I = 0; I < Placed.size(); ++I)
+        std::tie(Placed[I].Line, Placed[I].Column) = Where[I];
+    return Placed;
+}
+
+std::string NotASourceFile(const std::string& File) {
+    return File + ": not a recognised source file (by its extension)";
 }
 
 std::string ItemLine(const std::string& File, int Line, int Column, INTAToDoItem& Item) {

@@ -8,8 +8,12 @@
 #include <string_view>
 #include <vector>
 
+#include <memory>
+
 class INTAToDoItem;
+class TEditBuffer;
 class TSourceToDoItem;
+class TSourceToDoManager;
 
 /// Exit codes of every command.
 enum TExitCode { ecSuccess = 0, ecFailed = 1, ecUsage = 2 };
@@ -40,6 +44,19 @@ TResult<TLocation> ParseLocation(const std::string& Text);
 /// lines end at LF, so a CR LF file counts like an LF file.
 std::vector<std::pair<int, int>> LineColumns(std::string_view Text,
                                              const std::vector<int>& Offsets);
+
+/// An item of a parsed file and where its comment starts (1-based line and byte column).
+struct TPlacedItem {
+    std::shared_ptr<TSourceToDoItem> Item;
+    int Line = 0;
+    int Column = 0;
+};
+
+/// The items of a parsed manager in file order, placed in the text of Buffer.
+std::vector<TPlacedItem> PlacedItems(TSourceToDoManager& Manager, const TEditBuffer& Buffer);
+
+/// The message for a file whose extension is not one of a recognised language.
+std::string NotASourceFile(const std::string& File);
 
 /// The one-line form of an item: "FILE:LINE:COL: TODO|DONE [N] [-oOWNER] [-cCATEGORY]: TEXT".
 std::string ItemLine(const std::string& File, int Line, int Column, INTAToDoItem& Item);

@@ -25,7 +25,7 @@ public:
         if (!FileExists(File))
             return TStatus::Error("cannot read " + File + ": no such file");
         if (LanguageOfFile(File) == TLanguage::None)
-            return TStatus::Error(File + ": not a recognised source file (by its extension)");
+            return TStatus::Error(NotASourceFile(File));
         if (auto S = CallDefaultOpenProc(File, true); !S)
             return S;
         FFile = File;
@@ -38,24 +38,13 @@ public:
     }
 
     /// The item a location names; an error when there is none or the location is ambiguous.
-    TResult<std::shared_ptr<TSourceToDoItem>> Find(const TLocation& L) {
-        std::vector<std::shared_ptr<TSourceToDoItem>> Items;
-        std::vector<int> Offsets;
-        for (int I = 0; I < FManager->GetItemCount(); ++I) {
-            auto Item = std::dynamic_pointer_cast<TSourceToDoItem>(FManager->GetItem(I));
-            Offsets.push_back(Item->GetComment().Start);
-            Items.push_back(std::move(Item));
-        }
-        std::vector<std::pair<int, int>> Where;
-        FModule->GetBuffer()->WithText(
-            [&](std::string_view Text) { Where = LineColumns(Text, Offsets); });
-        std::vector<std::shared_ptr<TSourceToDoItem>> Matches;
-        for (size_t I = 0; I < Items.size(); ++I) {
-            bool Hit = L.Offset ? Offsets[I] == *L.Offset
-                                : Where[I].first == L.Line &&
-                                      (L.Column == 0 || Where[I].second == L.Column);
+    TResult<TPlacedItem> Find(const TLocation& L) {
+        std::vector<TPlacedItem> Matches;
+        for (auto& P : PlacedItems(*FManager, *FModule->GetBuffer())) {
+            bool Hit = L.Offset ? P.Item->GetComment().Start == *L.Offset
+                                : P.Line == L.Line && (L.Column == 0 || P.Column == L.Column);
             if (Hit)
-                Matches.push_back(Items[I]);
+                Matches.push_back(std::move(P));
         }
         if (Matches.empty())
             return TStatus::Error("no to-do comment at " + L.Text);
@@ -75,10 +64,8 @@ public:
         auto Found = Find(L);
         if (!Found)
             return {};
-        std::vector<std::pair<int, int>> Where;
-        FModule->GetBuffer()->WithText(
-            [&](std::string_view Text) { Where = LineColumns(Text, {Offset}); });
-        return ItemLine(File, Where[0].first, Where[0].second, *Found.Value());
+        const auto& P = Found.Value();
+        return ItemLine(File, P.Line, P.Column, *P.Item);
     }
 
 private:
@@ -99,7 +86,7 @@ int OpenItem(const std::string& Where, TOpenedFile& File, TLocation& Location,
     auto Found = File.Find(Location);
     if (!Found)
         return Fail(ecFailed, Found.Status().Message());
-    Item = Found.Value();
+    Item = Found.Value().Item;
     if (!Item->CanEdit())
         return Fail(ecFailed, Location.File + " has no updater; its to-do items cannot be changed");
     return ecSuccess;

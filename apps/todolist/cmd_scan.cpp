@@ -41,7 +41,7 @@ constexpr size_t AheadLimit = 64;
 TFileResult ScanFile(const std::string& File, bool Given, bool Json) {
     TFileResult R;
     if (LanguageOfFile(File) == TLanguage::None) {
-        R.Problem = File + ": not a recognised source file (by its extension)";
+        R.Problem = NotASourceFile(File);
         R.Failed = true;
         return R;
     }
@@ -63,23 +63,10 @@ TFileResult ScanFile(const std::string& File, bool Given, bool Json) {
     if (!Binary) {
         auto Manager = TSourceToDoManager::Create(File);
         Manager->Parse();
-        int Count = Manager->GetItemCount();
-        if (Count > 0) {
-            std::vector<std::shared_ptr<TSourceToDoItem>> Items;
-            std::vector<int> Offsets;
-            for (int I = 0; I < Count; ++I) {
-                auto Item = std::dynamic_pointer_cast<TSourceToDoItem>(Manager->GetItem(I));
-                Offsets.push_back(Item->GetComment().Start);
-                Items.push_back(std::move(Item));
-            }
-            std::vector<std::pair<int, int>> Where;
-            Buffer->WithText([&](std::string_view Text) { Where = LineColumns(Text, Offsets); });
-            for (int I = 0; I < Count; ++I) {
-                auto [Line, Column] = Where[I];
-                R.Output += Json ? ItemJson(File, Line, Column, *Items[I])
-                                 : ItemLine(File, Line, Column, *Items[I]);
-                R.Output += '\n';
-            }
+        for (const auto& P : PlacedItems(*Manager, *Buffer)) {
+            R.Output += Json ? ItemJson(File, P.Line, P.Column, *P.Item)
+                             : ItemLine(File, P.Line, P.Column, *P.Item);
+            R.Output += '\n';
         }
     }
     CloseModule(File);
