@@ -1,6 +1,7 @@
 #include "host/comment_syntax.h"
 
 #include <array>
+#include <iterator>
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
@@ -138,7 +139,7 @@ struct TLanguageInfo : TTraits {
 constexpr int kLanguageCount = static_cast<int>(TLanguage::Dart) + 1;
 
 /// Indexed by TLanguage; None and Pascal (which has rules of its own) take the defaults.
-constexpr TTraits Traits[kLanguageCount] = {
+constexpr TTraits Traits[] = {
     // nested, splices, digit separators, regex, apostrophe, backtick, hole brackets
     {},                                                                               // None
     {},                                                                               // Pascal
@@ -157,6 +158,8 @@ constexpr TTraits Traits[kLanguageCount] = {
      '}'},                                                                          // Scala
     {true, false, false, false, TApostrophe::String, TBacktick::Nothing, '{', '}'}, // Dart
 };
+
+static_assert(std::size(Traits) == kLanguageCount, "one row of traits per language");
 
 TLanguageInfo MakeInfo(TLanguage L) {
     TLanguageInfo I;
