@@ -87,8 +87,8 @@ int OpenItem(const std::string& Where, TOpenedFile& File, TLocation& Location,
     if (!Found)
         return Fail(ecFailed, Found.Status().Message());
     Item = Found.Value().Item;
-    if (!Item->CanEdit())
-        return Fail(ecFailed, Location.File + " has no updater; its to-do items cannot be changed");
+    if (!Item->CanEdit()) // open in a view and just parsed: only the updater can be missing
+        return Fail(ecFailed, Item->GetManager()->NoUpdater().Message());
     return ecSuccess;
 }
 

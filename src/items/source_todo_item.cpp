@@ -154,8 +154,7 @@ TSourceToDoItem::EditableUpdater(std::shared_ptr<TSourceToDoManager>& Manager) {
         return TStatus::Error("the file of this to-do item is no longer listed; parse it again");
     TRef<IToDoUpdater> Updater = Manager->GetUpdater();
     if (!Updater)
-        return TStatus::Error(Manager->GetSourceFileName() +
-                              " has no updater; its to-do items cannot be changed");
+        return Manager->NoUpdater();
     return Updater;
 }
 

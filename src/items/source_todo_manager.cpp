@@ -149,11 +149,15 @@ TStatus TSourceToDoManager::AddItem(int /*Pos*/, const std::string& /*Text*/) {
     return {};
 }
 
+TStatus TSourceToDoManager::NoUpdater() const {
+    return TStatus::Error(GetSourceFileName() +
+                          " has no updater; its to-do items cannot be changed");
+}
+
 TStatus TSourceToDoManager::Delete(int StartPos, int EndPos, int Section) {
     auto Updater = GetUpdater();
     if (!Updater)
-        return TStatus::Error(GetSourceFileName() +
-                              " has no updater; its to-do items cannot be changed");
+        return NoUpdater();
     TStatus S = Updater->DeleteText(StartPos - 1, EndPos - 1, Section);
     if (S)
         MarkChanged(); // the editor reports the change to the parse thread itself
@@ -163,8 +167,7 @@ TStatus TSourceToDoManager::Delete(int StartPos, int EndPos, int Section) {
 TStatus TSourceToDoManager::Add(int Pos, std::string_view Text, int Section) {
     auto Updater = GetUpdater();
     if (!Updater)
-        return TStatus::Error(GetSourceFileName() +
-                              " has no updater; its to-do items cannot be changed");
+        return NoUpdater();
     TStatus S = Updater->AddText(Pos - 1, Text, Section);
     if (S)
         MarkChanged();

@@ -52,6 +52,8 @@ public:
 
     std::string GetFileName() const;
     std::string GetSourceFileName() const;
+    /// The refusal of a change to a file without updater.
+    TStatus NoUpdater() const;
     /// True when the host has a module for the file name and it is open in an editor view.
     bool HasView();
     /// Counts the parses begun; an item is valid only while this still equals the value it
