@@ -147,6 +147,13 @@ std::string TSourceToDoItem::Where() const {
     return (M ? M->GetSourceFileName() : std::string("?")) + ":" + std::to_string(FComment.Start);
 }
 
+TStatus TSourceToDoItem::CheckCurrent(IToDoUpdater& Updater) const {
+    if (Updater.HoldsText(FComment.Start, FCurText))
+        return {};
+    return TStatus::Error("the to-do comment at " + Where() +
+                          " changed since it was read; parse the file again");
+}
+
 TResult<TRef<IToDoUpdater>>
 TSourceToDoItem::EditableUpdater(std::shared_ptr<TSourceToDoManager>& Manager) {
     Manager = FManager.lock();
@@ -167,9 +174,8 @@ TStatus TSourceToDoItem::Apply(const TEdit& Edit, const std::string& NewText,
     if (!Updater.Value()->IsOneComment(NewText))
         return TStatus::Error("cannot write " + What + " into this comment: it would break the " +
                               "comment");
-    if (!Updater.Value()->HoldsText(FComment.Start, FCurText))
-        return TStatus::Error("the to-do comment at " + Where() +
-                              " changed since it was read; parse the file again");
+    if (TStatus S = CheckCurrent(*Updater.Value()); !S)
+        return S;
 
     // The manager takes "comment start + in-comment index" and subtracts 1 itself.
     const int From = FComment.Start + Edit.StartIdx;
@@ -325,9 +331,8 @@ TStatus TSourceToDoItem::Delete() {
     auto Updater = EditableUpdater(Manager);
     if (!Updater)
         return Updater.Status();
-    if (!Updater.Value()->HoldsText(FComment.Start, FCurText))
-        return TStatus::Error("the to-do comment at " + Where() +
-                              " changed since it was read; parse the file again");
+    if (TStatus S = CheckCurrent(*Updater.Value()); !S)
+        return S;
     Manager->SetIsParsed(false);
     return Updater.Value()->DeleteText(FComment.Start,
                                        FComment.Start + static_cast<int>(FCurText.size()), 1);

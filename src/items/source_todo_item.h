@@ -110,6 +110,8 @@ private:
     TValues Current() const { return ValuesOf(FCurText, FCur); }
     /// "FILE:OFFSET" of the comment, for messages.
     std::string Where() const;
+    /// Refuses a change when the file no longer holds the comment as this item last wrote it.
+    TStatus CheckCurrent(IToDoUpdater& Updater) const;
 
     const TToDoComment FComment;
     const TToDoCommentFields FFields;
