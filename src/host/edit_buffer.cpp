@@ -1,13 +1,11 @@
 #include "host/edit_buffer.h"
 
+#include "host/file_io.h"
+
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <filesystem>
-#include <random>
-#include <thread>
 #include <utility>
 
 #include <fcntl.h>
@@ -21,15 +19,6 @@ namespace fs = std::filesystem;
 /// The largest text a buffer holds: offsets are int.
 constexpr std::uintmax_t MaxTextSize = INT_MAX;
 
-/// strerror in the lower case our messages use ("no such file or directory").
-std::string Reason(int Error) {
-    std::string S = std::strerror(Error);
-    if (!S.empty() && std::isupper(static_cast<unsigned char>(S[0])) &&
-        !(S.size() > 1 && std::isupper(static_cast<unsigned char>(S[1]))))
-        S[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(S[0])));
-    return S;
-}
-
 TDiskStamp StampOf(const struct stat& St) {
     TDiskStamp S;
     S.Exists = true;
@@ -38,34 +27,6 @@ TDiskStamp StampOf(const struct stat& St) {
     S.Inode = static_cast<std::uintmax_t>(St.st_ino);
     return S;
 }
-
-/// Closes a file descriptor when it goes out of scope.
-class TFd {
-public:
-    explicit TFd(int Fd = -1) : FFd(Fd) {}
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-    ~TFd() {
-        if (FFd >= 0)
-            ::close(FFd);
-    }
-    int Get() const { return FFd; }
-    void Reset(int Fd) {
-        if (FFd >= 0)
-            ::close(FFd);
-        FFd = Fd;
-    }
-    /// Closes now and reports the close error, which for a written file may be the first sign
-    /// of a failed write.
-    int Close() {
-        int R = ::close(FFd);
-        FFd = -1;
-        return R;
-    }
-
-private:
-    int FFd;
-};
 
 /// Reads all of Fd (Size bytes expected, more or less tolerated) into Text.
 bool ReadAll(int Fd, std::uintmax_t Size, std::string& Text, int& Error) {
@@ -99,34 +60,6 @@ bool ReadAll(int Fd, std::uintmax_t Size, std::string& Text, int& Error) {
     }
 }
 
-bool WriteAll(int Fd, std::string_view Text, int& Error) {
-    while (!Text.empty()) {
-        size_t Part = std::min<size_t>(Text.size(), size_t(1) << 30);
-        ssize_t N = ::write(Fd, Text.data(), Part);
-        if (N < 0) {
-            if (errno == EINTR)
-                continue;
-            Error = errno;
-            return false;
-        }
-        Text.remove_prefix(static_cast<size_t>(N));
-    }
-    return true;
-}
-
-/// A name no other file in the folder has yet; the leading dot keeps it out of listings, and
-/// the suffix tells where a stray one came from.
-std::string TempName(const fs::path& Folder, const std::string& Base) {
-    static const char Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    thread_local std::mt19937_64 Random{std::random_device{}() ^
-                                        std::hash<std::thread::id>{}(std::this_thread::get_id())};
-    std::string Suffix(6, 'X');
-    for (char& C : Suffix)
-        C = Alphabet[Random() % (sizeof Alphabet - 1)];
-    // Shortened so that a name close to the file system's limit still gets a temporary copy.
-    return (Folder / ("." + Base.substr(0, 200) + ".todolist-" + Suffix)).string();
-}
-
 bool RangeOk(int StartPos, int EndPos, size_t Size) {
     return StartPos >= 0 && StartPos <= EndPos && static_cast<size_t>(EndPos) <= Size;
 }
@@ -155,14 +88,14 @@ TResult<std::string> TEditBuffer::ReadFile(const std::string& FileName, TDiskSta
     // O_NONBLOCK: opening a FIFO must not hang; it is refused below like any non-regular file.
     TFd Fd(::open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (Fd.Get() < 0)
-        return Fail(Reason(errno));
+        return Fail(ErrnoText(errno));
     // The stamp is taken before reading: a change made while we read then shows up as a
     // different stamp at save time, never as a stamp that matches mixed bytes.
     struct stat St;
     if (::fstat(Fd.Get(), &St) != 0)
-        return Fail(Reason(errno));
+        return Fail(ErrnoText(errno));
     if (S_ISDIR(St.st_mode))
-        return Fail(Reason(EISDIR));
+        return Fail(ErrnoText(EISDIR));
     if (!S_ISREG(St.st_mode))
         return Fail("not a regular file");
     if (static_cast<std::uintmax_t>(St.st_size) > MaxTextSize)
@@ -170,7 +103,7 @@ TResult<std::string> TEditBuffer::ReadFile(const std::string& FileName, TDiskSta
     std::string Text;
     int Error = 0;
     if (!ReadAll(Fd.Get(), static_cast<std::uintmax_t>(St.st_size), Text, Error))
-        return Fail(Error == EFBIG ? "file is 2 GiB or larger" : Reason(Error));
+        return Fail(Error == EFBIG ? "file is 2 GiB or larger" : ErrnoText(Error));
     if (Stamp)
         *Stamp = StampOf(St);
     return Text;
@@ -251,16 +184,11 @@ TStatus TEditBuffer::Save() {
     auto Fail = [&](const std::string& Why) {
         return TStatus::Error("cannot save " + Name + ": " + Why);
     };
-    std::error_code Ec;
 
-    // Write through a symbolic link to its target instead of replacing the link by a file.
-    fs::path Target = Name;
-    if (fs::is_symlink(Target, Ec)) {
-        fs::path Resolved = fs::canonical(Target, Ec);
-        if (Ec)
-            return Fail("cannot follow the symbolic link: " + Reason(Ec.value()));
-        Target = Resolved;
-    }
+    auto Followed = FollowSymlink(Name);
+    if (!Followed)
+        return Fail(Followed.Status().Message());
+    const fs::path Target = Followed.Value();
     fs::path Folder = Target.parent_path();
     if (Folder.empty())
         Folder = ".";
@@ -268,7 +196,7 @@ TStatus TEditBuffer::Save() {
     if (::stat(Folder.c_str(), &FolderSt) != 0) {
         int E = errno;
         return E == ENOENT ? Fail("folder " + Folder.string() + " does not exist")
-                           : Fail("folder " + Folder.string() + ": " + Reason(E));
+                           : Fail("folder " + Folder.string() + ": " + ErrnoText(E));
     }
     if (!S_ISDIR(FolderSt.st_mode))
         return Fail(Folder.string() + " is not a folder");
@@ -276,15 +204,11 @@ TStatus TEditBuffer::Save() {
         return Fail("folder " + Folder.string() + " is not writable");
 
     // What the file is now decides whether we may replace it and which mode the copy gets.
-    bool Exists = false;
-    mode_t Mode = 0644; // a new file: the kernel takes the umask off at creation
-    uid_t Owner = 0;
-    gid_t Group = 0;
     struct stat St;
-    if (::stat(Target.c_str(), &St) == 0) {
-        Exists = true;
+    const bool Exists = ::stat(Target.c_str(), &St) == 0;
+    if (Exists) {
         if (S_ISDIR(St.st_mode))
-            return Fail(Reason(EISDIR));
+            return Fail(ErrnoText(EISDIR));
         if (!S_ISREG(St.st_mode))
             return Fail("not a regular file");
         // The rename would succeed on a read-only file, but whoever took away its write bits
@@ -299,65 +223,16 @@ TStatus TEditBuffer::Save() {
             if (OnDisk.Value() != (FDiskText ? *FDiskText : FText))
                 return TStatus::Error(Name + " changed on disk since it was read; not overwritten");
         }
-        Mode = St.st_mode & 07777;
-        Owner = St.st_uid;
-        Group = St.st_gid;
     } else if (int E = errno; E != ENOENT) {
-        return Fail(Reason(E));
+        return Fail(ErrnoText(E));
     }
 
-    std::string Temp;
-    TFd Fd;
-    for (int Attempt = 0; Attempt < 100 && Fd.Get() < 0; ++Attempt) {
-        Temp = TempName(Folder, Target.filename().string());
-        // An existing file's mode is applied below; until then only we may read the copy.
-        int NewFd =
-            ::open(Temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, Exists ? 0600 : Mode);
-        int E = errno;
-        if (NewFd >= 0)
-            Fd.Reset(NewFd);
-        else if (E != EEXIST)
-            return Fail("cannot create a temporary file in " + Folder.string() + ": " + Reason(E));
-    }
-    if (Fd.Get() < 0)
-        return Fail("cannot create a temporary file in " + Folder.string());
-    // From here on every failure removes the copy; the original has not been touched.
-    auto FailTemp = [&](const std::string& Why) {
-        ::unlink(Temp.c_str());
-        return Fail(Why);
-    };
-    auto FailWrite = [&](int E) { return FailTemp("cannot write " + Temp + ": " + Reason(E)); };
-    int Error = 0;
-    if (!WriteAll(Fd.Get(), FText, Error))
-        return FailWrite(Error);
-    if (Exists) {
-        // Keep the owner when we may (root saving someone else's file); a plain user cannot
-        // give a file away, and then the copy stays ours, as with any editor.
-        if (St.st_uid != ::geteuid() || St.st_gid != ::getegid()) {
-            [[maybe_unused]] int Kept = ::fchown(Fd.Get(), Owner, Group);
-        }
-        if (::fchmod(Fd.Get(), Mode) != 0) {
-            int E = errno;
-            return FailTemp("cannot set the permissions of " + Temp + ": " + Reason(E));
-        }
-    }
-    if (::fsync(Fd.Get()) != 0 && errno != EINVAL)
-        return FailWrite(errno);
+    // A new file gets 0644 less the umask, as from any editor.
+    TAtomicWriteOptions Options;
+    Options.Existing = Exists ? &St : nullptr;
     struct stat Written;
-    if (::fstat(Fd.Get(), &Written) != 0)
-        return FailWrite(errno);
-    if (Fd.Close() != 0)
-        return FailWrite(errno);
-    if (::rename(Temp.c_str(), Target.c_str()) != 0) {
-        int E = errno;
-        return FailTemp("cannot replace the file: " + Reason(E));
-    }
-
-    // Make the rename itself durable. The file is in place already; a folder that cannot be
-    // synced (some file systems refuse) is no reason to report a failed save.
-    TFd Dir(::open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (Dir.Get() >= 0)
-        (void)::fsync(Dir.Get());
+    if (TStatus S = WriteFileAtomically(Target, FText, Options, nullptr, &Written); !S)
+        return Fail(S.Message());
 
     // rename keeps the inode and the modification time, so the copy's stamp is the file's.
     FStamp = StampOf(Written);

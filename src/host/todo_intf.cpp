@@ -5,6 +5,10 @@
 void (*RegisterCFileHandlerProc)(const TCFileHandlerClass* AClass) = nullptr;
 void (*UnregisterCFileHandlerProc)(const TCFileHandlerClass* AClass) = nullptr;
 const TCFileHandlerClass* (*GetCFileHandlerProc)(const std::string& FileName) = nullptr;
+void (*RegisterToDoManagerCreatorProc)(TToDoManagerCreator* Creator) = nullptr;
+void (*UnRegisterToDoManagerCreatorProc)(TToDoManagerCreator* Creator) = nullptr;
+std::function<TRef<IToDoManager>(const std::string& FileName, const std::string& SourceFileName)>
+    CreateSourceToDoManagerProc;
 
 // The body is "KEYWORD[ n][ -oOwner][ -cCategory] : Text". The blank after each field ends its
 // last word, the priority comes before the switches (a number after a switch would join the

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "host/iinterface.h"
+#include "host/itodo_manager.h"
 #include "host/status.h"
 
+#include <functional>
 #include <string>
 
 /// A C-file handler class: the metaclass through which a language package supplies updaters for
@@ -23,6 +25,40 @@ extern void (*RegisterCFileHandlerProc)(const TCFileHandlerClass* AClass);
 extern void (*UnregisterCFileHandlerProc)(const TCFileHandlerClass* AClass);
 extern const TCFileHandlerClass* (*GetCFileHandlerProc)(const std::string& FileName);
 
+/// The key the to-do list is sorted by; the window's Sort menu items carry the value as tag.
+enum TToDoSortOrder : unsigned char {
+    soActionItem = 0,
+    soChecked = 1,
+    soKind = 2,
+    soPriority = 3,
+    soModule = 4,
+    soOwner = 5,
+    soCategory = 6,
+};
+inline constexpr int SortOrderCount = 7;
+
+/// Makes to-do managers for the files it can handle. Creators are registered with the to-do
+/// list through RegisterToDoManagerCreatorProc; the list asks them in registration order.
+class TToDoManagerCreator {
+public:
+    virtual ~TToDoManagerCreator() = default;
+    /// A new manager for FileName, or null.
+    virtual TRef<IToDoManager> CreateManager(const std::string& FileName) = 0;
+    virtual bool CanHandleFile(const std::string& FileName) = 0;
+};
+
+/// Hooks filled by the to-do list unit while it runs (null before start-up and after shut-down).
+/// Register hands the creator over: the list frees every creator still registered when it shuts
+/// down. Unregister takes it back without freeing it.
+extern void (*RegisterToDoManagerCreatorProc)(TToDoManagerCreator* Creator);
+extern void (*UnRegisterToDoManagerCreatorProc)(TToDoManagerCreator* Creator);
+
+/// Makes the manager of a source file (SourceFileName empty means FileName); filled by the
+/// manager unit, empty without it.
+extern std::function<TRef<IToDoManager>(const std::string& FileName,
+                                        const std::string& SourceFileName)>
+    CreateSourceToDoManagerProc;
+
 /// Produces the body of a to-do comment (no opener or closer) from its fields, for example
 /// "TODO 2 -oAnn -cUI : Fix the splitter". The to-do parser reads the body back to the same
 /// text, owner, category, priority and checked state whenever CheckItemFields accepts them.
@@ -34,4 +70,4 @@ std::wstring FormatItem(const std::wstring& Text, const std::wstring& Owner,
 /// names the first value that cannot (an owner or category holding ":" or "-", a value with
 /// leading or trailing blanks, a text starting with a character the grammar skips).
 TStatus CheckItemFields(const std::wstring& Text, const std::wstring& Owner,
-                            const std::wstring& Category);
+                        const std::wstring& Category);

@@ -44,62 +44,82 @@ void AppendUtf8(std::string& Out, char32_t C) {
     }
 }
 
-} // namespace
+/// One step of the decoder: the code point and length of a valid sequence, or, for an invalid
+/// one, the bytes that are replaced by one U+FFFD.
+struct TDecoded {
+    char32_t Code;
+    size_t Length; // at least 1, so a caller always makes progress
+    bool Valid;
+};
 
 // Strict decoding (no overlong forms, no surrogates, nothing above U+10FFFF). Each maximal
-// prefix of a valid sequence that is cut short, and each byte that cannot start a sequence,
-// becomes one U+FFFD, so the decoder always makes progress and never fails.
+// prefix of a valid sequence that is cut short, and each byte that cannot start a sequence, is
+// one invalid step.
+TDecoded DecodeAt(std::string_view S, size_t At) {
+    const auto B = static_cast<unsigned char>(S[At]);
+    if (B < 0x80)
+        return {B, 1, true};
+    size_t Need;
+    char32_t C;
+    // Allowed range of the second byte; it excludes overlong forms and surrogates.
+    unsigned char Lo = 0x80, Hi = 0xBF;
+    if (B >= 0xC2 && B <= 0xDF) {
+        Need = 1;
+        C = B & 0x1F;
+    } else if (B >= 0xE0 && B <= 0xEF) {
+        Need = 2;
+        C = B & 0x0F;
+        if (B == 0xE0)
+            Lo = 0xA0;
+        else if (B == 0xED)
+            Hi = 0x9F;
+    } else if (B >= 0xF0 && B <= 0xF4) {
+        Need = 3;
+        C = B & 0x07;
+        if (B == 0xF0)
+            Lo = 0x90;
+        else if (B == 0xF4)
+            Hi = 0x8F;
+    } else {
+        return {ReplacementChar, 1, false};
+    }
+    for (size_t I = 1; I <= Need; ++I) {
+        if (At + I == S.size())
+            return {ReplacementChar, I, false};
+        const auto Next = static_cast<unsigned char>(S[At + I]);
+        if (Next < Lo || Next > Hi)
+            return {ReplacementChar, I, false};
+        C = (C << 6) | (Next & 0x3F);
+        Lo = 0x80;
+        Hi = 0xBF;
+    }
+    return {C, Need + 1, true};
+}
+
+} // namespace
+
+size_t Utf8SequenceLength(std::string_view S, size_t At) {
+    const TDecoded D = DecodeAt(S, At);
+    return D.Valid ? D.Length : 0;
+}
+
+bool IsValidUtf8(std::string_view S) {
+    for (size_t At = 0; At < S.size();) {
+        const TDecoded D = DecodeAt(S, At);
+        if (!D.Valid)
+            return false;
+        At += D.Length;
+    }
+    return true;
+}
+
 std::wstring Utf8ToWide(std::string_view S) {
     std::wstring Out;
     Out.reserve(S.size());
-    const auto* P = reinterpret_cast<const unsigned char*>(S.data());
-    const auto* End = P + S.size();
-    while (P < End) {
-        unsigned char B = *P;
-        if (B < 0x80) {
-            Out.push_back(static_cast<wchar_t>(B));
-            ++P;
-            continue;
-        }
-        int Need;
-        char32_t C;
-        // Allowed range of the second byte; it excludes overlong forms and surrogates.
-        unsigned char Lo = 0x80, Hi = 0xBF;
-        if (B >= 0xC2 && B <= 0xDF) {
-            Need = 1;
-            C = B & 0x1F;
-        } else if (B >= 0xE0 && B <= 0xEF) {
-            Need = 2;
-            C = B & 0x0F;
-            if (B == 0xE0)
-                Lo = 0xA0;
-            else if (B == 0xED)
-                Hi = 0x9F;
-        } else if (B >= 0xF0 && B <= 0xF4) {
-            Need = 3;
-            C = B & 0x07;
-            if (B == 0xF0)
-                Lo = 0x90;
-            else if (B == 0xF4)
-                Hi = 0x8F;
-        } else {
-            AppendWide(Out, ReplacementChar);
-            ++P;
-            continue;
-        }
-        ++P;
-        bool Complete = true;
-        for (int I = 0; I < Need; ++I) {
-            if (P == End || *P < Lo || *P > Hi) {
-                Complete = false;
-                break;
-            }
-            C = (C << 6) | (*P & 0x3F);
-            ++P;
-            Lo = 0x80;
-            Hi = 0xBF;
-        }
-        AppendWide(Out, Complete ? C : ReplacementChar);
+    for (size_t At = 0; At < S.size();) {
+        const TDecoded D = DecodeAt(S, At);
+        AppendWide(Out, D.Code);
+        At += D.Length;
     }
     return Out;
 }

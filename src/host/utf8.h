@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -20,7 +21,19 @@ inline int UTF8CharLength(unsigned char Lead) {
 }
 
 /// True for the continuation bytes 0x80 to 0xBF of a UTF-8 sequence.
-inline bool IsUTF8TrailByte(unsigned char B) { return (B & 0xC0) == 0x80; }
+inline bool IsUTF8TrailByte(unsigned char B) {
+    return (B & 0xC0) == 0x80;
+}
+
+/// Length in bytes (1 to 4) of the valid UTF-8 sequence that starts at S[At], or 0 when none
+/// does: a byte that starts no sequence, a sequence cut short by the end of S or a wrong
+/// continuation byte, an overlong form, a surrogate (U+D800 to U+DFFF) or a code point above
+/// U+10FFFF. At must be less than S.size(). Agrees with Utf8ToWide, which decodes every valid
+/// sequence and replaces everything else.
+size_t Utf8SequenceLength(std::string_view S, size_t At);
+
+/// True when S is made of valid UTF-8 sequences only (see Utf8SequenceLength); true for "".
+bool IsValidUtf8(std::string_view S);
 
 /// Decodes UTF-8 into a wide string. Invalid or truncated sequences become U+FFFD each, so any
 /// byte string decodes without failing.
