@@ -1,32 +1,89 @@
 #pragma once
 
+#include "host/errors.h"
 #include "host/iinterface.h"
 
 #include <functional>
 #include <mutex>
+#include <utility>
 #include <vector>
 
-/// A thread-safe list of interface references that can be sorted with a comparison function.
-/// Every operation takes the list's own recursive lock, so a caller may hold it (Lock, or
-/// LockList) across several operations, and a comparison may read the list while it sorts.
-class TSortableInterfaceList {
+/// Sorts Items[L..R] (0-based, inclusive) with the classic Hoare partition around the middle
+/// element, the pivot held as its own copy. Its exact sequence of comparisons and swaps is what
+/// callers observe (the order of equal elements), so every list of the program sorts with this
+/// one routine rather than std::sort. Only the sign of Compare's result counts. An inconsistent
+/// comparison that drives an index off the range throws EListError instead of reading past it.
+template <class TElement, class TCompareFn>
+void QuickSortRange(std::vector<TElement>& Items, int L, int R, TCompareFn& Compare) {
+    auto At = [&Items](int Index) -> TElement& {
+        if (Index < 0 || Index >= static_cast<int>(Items.size()))
+            throw EListError(Index);
+        return Items[static_cast<size_t>(Index)];
+    };
+    int I;
+    do {
+        I = L;
+        int J = R;
+        const TElement Pivot = At((L + R) / 2);
+        do {
+            while (Compare(At(I), Pivot) < 0)
+                ++I;
+            while (Compare(At(J), Pivot) > 0)
+                --J;
+            if (I <= J) {
+                std::swap(At(I), At(J));
+                ++I;
+                --J;
+            }
+        } while (I <= J);
+        if (L < J)
+            QuickSortRange(Items, L, J, Compare);
+        L = I;
+    } while (I < R);
+}
+
+/// A thread-safe list of interface references of type T that can be sorted with a comparison
+/// function. Every operation takes the list's own recursive lock, so a caller may hold it (Lock,
+/// or LockList) across several operations, and a comparison may read the list while it sorts.
+template <class T> class TSortableList {
 public:
+    using TElement = TRef<T>;
     /// Negative when A comes before B, 0 when they rank equal, positive when A comes after B.
-    using TCompare = std::function<int(const TRef<IInterface>& A, const TRef<IInterface>& B)>;
+    using TCompare = std::function<int(const TElement& A, const TElement& B)>;
 
     /// Appends Item and returns its 0-based index.
-    int Add(TRef<IInterface> Item);
+    int Add(TElement Item) {
+        std::scoped_lock Guard(FLock);
+        FItems.push_back(std::move(Item));
+        return static_cast<int>(FItems.size()) - 1;
+    }
     /// The element at the 0-based Index; throws EListError when Index is out of range.
-    TRef<IInterface> Get(int Index) const;
+    TElement Get(int Index) const {
+        std::scoped_lock Guard(FLock);
+        return At(Index);
+    }
     /// Replaces the element at Index; throws EListError when Index is out of range.
-    void Put(int Index, TRef<IInterface> Item);
+    void Put(int Index, TElement Item) {
+        std::scoped_lock Guard(FLock);
+        At(Index) = std::move(Item);
+    }
     /// Number of elements.
-    int Count() const;
+    int Count() const {
+        std::scoped_lock Guard(FLock);
+        return static_cast<int>(FItems.size());
+    }
     /// Removes every element.
-    void Clear();
+    void Clear() {
+        std::scoped_lock Guard(FLock);
+        FItems.clear();
+    }
     /// Removes the element at Index, moving the later ones down; throws EListError when Index
     /// is out of range.
-    void Delete(int Index);
+    void Delete(int Index) {
+        std::scoped_lock Guard(FLock);
+        At(Index);
+        FItems.erase(FItems.begin() + Index);
+    }
 
     /// Takes the list's lock (recursive); pair each call with Unlock.
     void Lock() const { FLock.lock(); }
@@ -42,12 +99,47 @@ public:
     /// stable: elements that compare equal may change their order, so a comparison that must
     /// give one fixed order breaks ties itself. An empty list calls Compare never. An
     /// exception from Compare propagates with the lock released and the list in some order.
-    void Sort(const TCompare& Compare);
+    void Sort(const TCompare& Compare) {
+        std::scoped_lock Guard(FLock);
+        if (!FItems.empty())
+            QuickSortRange(FItems, 0, static_cast<int>(FItems.size()) - 1, Compare);
+    }
+
+    /// Sorts exactly as Sort with a comparison that gives the sign of Compare(MakeKey(A),
+    /// MakeKey(B)) would, but asks MakeKey once per element instead of twice per comparison:
+    /// for keys that are costly to fetch. The keys must not change while the list sorts.
+    template <class TKey, class TMakeKey, class TKeyCompare>
+    void SortByKey(TMakeKey&& MakeKey, TKeyCompare&& Compare) {
+        std::scoped_lock Guard(FLock);
+        if (FItems.empty())
+            return;
+        std::vector<std::pair<TKey, TElement>> Keyed;
+        Keyed.reserve(FItems.size());
+        for (const TElement& Item : FItems) // copies: an exception leaves the list as it was
+            Keyed.emplace_back(MakeKey(Item), Item);
+        auto ByKey = [&Compare](const auto& A, const auto& B) { return Compare(A.first, B.first); };
+        QuickSortRange(Keyed, 0, static_cast<int>(Keyed.size()) - 1, ByKey);
+        for (size_t I = 0; I < Keyed.size(); ++I)
+            FItems[I] = std::move(Keyed[I].second);
+    }
 
 private:
-    void QuickSort(int L, int R, const TCompare& Compare);
-    const TRef<IInterface>& At(int Index) const;
+    TElement& At(int Index) {
+        CheckIndex(Index);
+        return FItems[static_cast<size_t>(Index)];
+    }
+    const TElement& At(int Index) const {
+        CheckIndex(Index);
+        return FItems[static_cast<size_t>(Index)];
+    }
+    void CheckIndex(int Index) const {
+        if (Index < 0 || Index >= static_cast<int>(FItems.size()))
+            throw EListError(Index);
+    }
 
     mutable std::recursive_mutex FLock;
-    std::vector<TRef<IInterface>> FItems;
+    std::vector<TElement> FItems;
 };
+
+/// The list of plain interface references.
+using TSortableInterfaceList = TSortableList<IInterface>;
