@@ -1,0 +1,615 @@
+#include "list_fixture.h"
+
+#include "comments/cfile_handler.h"
+#include "host/c_language.h"
+#include "host/clipboard.h"
+#include "host/errors.h"
+#include "host/module.h"
+#include "host/source_creators.h"
+#include "host/utf8.h"
+#include "items/todo_mgr.h"
+#include "list/filter_keys.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+std::vector<std::string> Texts(TToDoList& List) {
+    std::vector<std::string> Out;
+    for (int I = 0; I < List.GetItemCount(); ++I) {
+        std::string T = List.GetItem(I)->GetText(); // the text runs up to the closer
+        while (!T.empty() && T.back() == ' ')
+            T.pop_back();
+        Out.push_back(T);
+    }
+    return Out;
+}
+
+/// Chooses Order the way the window's Sort menu does, ending in the wanted direction.
+void SortBy(TToDoList& List, TToDoSortOrder Order, bool Descending) {
+    if (List.GetSortOrder() != Order)
+        List.SetSortOrder(Order);
+    if (List.SortAscending() == Descending)
+        List.SetSortOrder(Order);
+}
+
+/// Five items in two files; every sort key differs somewhere, and ties are broken by text.
+struct TSortFixture : TListFixture {
+    TSortFixture() {
+        AddFile("/virtual/b.pas", "{ TODO 2 -oBen -cUI : beta }\n"
+                                  "{ DONE 1 -oAnn -cCore : alpha }\n"
+                                  "{ TODO -cUI : delta }\n");
+        AddFile("/virtual/a.pas", "{ TODO 5 -oAnn : gamma }\n"
+                                  "{ TODO 2 -oCid -cCore : epsilon }\n");
+        List->SetShowChecked(true);
+        Parse();
+    }
+};
+
+TEST(ToDoListSortTest, EveryOrderInBothDirections) {
+    struct TCase {
+        TToDoSortOrder Order;
+        bool Descending;
+        std::vector<std::string> Expected;
+    } Cases[] = {
+        {soActionItem, false, {"alpha", "beta", "delta", "epsilon", "gamma"}},
+        {soActionItem, true, {"gamma", "epsilon", "delta", "beta", "alpha"}},
+        // Pending first; equal states follow the action-item order.
+        {soChecked, false, {"beta", "delta", "epsilon", "gamma", "alpha"}},
+        {soChecked, true, {"alpha", "beta", "delta", "epsilon", "gamma"}},
+        // All items are source items: the kind ties everywhere and the text decides.
+        {soKind, false, {"alpha", "beta", "delta", "epsilon", "gamma"}},
+        {soKind, true, {"alpha", "beta", "delta", "epsilon", "gamma"}},
+        // No priority ranks after 5.
+        {soPriority, false, {"alpha", "beta", "epsilon", "gamma", "delta"}},
+        {soPriority, true, {"delta", "gamma", "beta", "epsilon", "alpha"}},
+        // Items of one file keep their file order in both directions.
+        {soModule, false, {"gamma", "epsilon", "beta", "alpha", "delta"}},
+        {soModule, true, {"beta", "alpha", "delta", "gamma", "epsilon"}},
+        {soOwner, false, {"delta", "alpha", "gamma", "beta", "epsilon"}},
+        {soOwner, true, {"epsilon", "beta", "alpha", "gamma", "delta"}},
+        {soCategory, false, {"gamma", "alpha", "epsilon", "beta", "delta"}},
+        {soCategory, true, {"beta", "delta", "alpha", "epsilon", "gamma"}},
+    };
+    for (const TCase& C : Cases) {
+        TSortFixture F;
+        SortBy(*F.List, C.Order, C.Descending);
+        EXPECT_EQ(Texts(*F.List), C.Expected)
+            << "order " << int(C.Order) << " desc " << C.Descending;
+        F.List->UpdateList(); // a collation sorts the same way
+        EXPECT_EQ(Texts(*F.List), C.Expected) << "collated, order " << int(C.Order);
+    }
+}
+
+TEST(ToDoListSortTest, TiesFollowTheActionItemDirection) {
+    TSortFixture F;
+    F.List->SetSortOrder(soActionItem);
+    F.List->SetSortOrder(soActionItem); // action item now descending
+    F.List->SetSortOrder(soPriority);
+    EXPECT_EQ(Texts(*F.List),
+              (std::vector<std::string>{"alpha", "epsilon", "beta", "gamma", "delta"}));
+}
+
+TEST(ToDoListSortTest, DirectionsAreRememberedPerOrder) {
+    TSortFixture F;
+    EXPECT_EQ(F.List->GetSortOrder(), soModule);
+    F.List->SetSortOrder(soModule); // a fresh list given the module order sorts descending
+    EXPECT_FALSE(F.List->SortAscending());
+    F.List->SetSortOrder(soOwner);
+    EXPECT_TRUE(F.List->SortAscending());
+    F.List->SetSortOrder(soOwner);
+    EXPECT_FALSE(F.List->SortAscending());
+    F.List->SetSortOrder(soModule);
+    EXPECT_FALSE(F.List->SortAscending()) << "module keeps its former direction";
+    EXPECT_EQ(Texts(*F.List),
+              (std::vector<std::string>{"beta", "alpha", "delta", "gamma", "epsilon"}));
+    // Each sort tells the window the count.
+    auto Messages = F.Display.Window.TakeMessages();
+    ASSERT_FALSE(Messages.empty());
+    EXPECT_EQ(Messages.back(), (TWindowMessage{IDEMUpdate, 0, 5}));
+}
+
+// The sort fetches every key once; it must give the order the comparison itself gives, ties
+// and all, for any mix of values.
+TEST(ToDoListSortTest, KeyedSortMatchesTheComparison) {
+    TListFixture F;
+    std::mt19937 Rng(11);
+    const char* Words[] = {"a", "b", "B", "\xC3\xA4", ""};
+    for (int File = 0; File < 6; ++File) {
+        std::string Text;
+        for (int I = 0; I < 25; ++I) {
+            auto W = [&] { return std::string(Words[Rng() % 5]); };
+            Text += std::string("{ ") + (Rng() % 3 ? "TODO" : "DONE") + " " +
+                    std::to_string(Rng() % 6) + (Rng() % 2 ? " -o" + W() + "x" : "") +
+                    (Rng() % 2 ? " -c" + W() + "y" : "") + " : " + W() + W() + " }\n";
+        }
+        F.AddFile("/virtual/f" + std::to_string(File % 4) + (File < 4 ? ".pas" : ".inc"), Text);
+    }
+    F.List->SetShowChecked(true);
+    F.Parse();
+    ASSERT_EQ(F.List->GetItemCount(), 150);
+    for (int Step = 0; Step < 30; ++Step) {
+        TSortableList<INTAToDoItem> Expected;
+        for (int I = 0; I < F.List->GetItemCount(); ++I)
+            Expected.Add(F.List->GetItem(I));
+        auto Order = static_cast<TToDoSortOrder>(Rng() % SortOrderCount);
+        F.List->SetSortOrder(Order);
+        Expected.Sort([&](const auto& A, const auto& B) { return F.List->SortCompare(A, B); });
+        for (int I = 0; I < Expected.Count(); ++I)
+            ASSERT_EQ(Expected.Get(I), F.List->GetItem(I)) << "step " << Step << " at " << I;
+    }
+}
+
+// --- Filters and counters -------------------------------------------------------------------
+
+struct TFilterCase {
+    const char* Name;
+    std::function<void(TToDoList&)> Change;
+    std::vector<std::string> Listed;
+    int Total, Hidden, Pending;
+};
+
+TEST(ToDoListFilterTest, FiltersHoldItemsBackAndCount) {
+    auto Hide = [](TToDoFilterList& (TToDoList::*Filter)(), const wchar_t* Key) {
+        return [=](TToDoList& L) {
+            std::scoped_lock Lock(L.ItemsLock());
+            (L.*Filter)().Add(Key, -1);
+        };
+    };
+    const TFilterCase Cases[] = {
+        {"nothing hidden, completed held back",
+         [](TToDoList&) {},
+         {"gamma", "epsilon", "beta", "delta"},
+         5,
+         1,
+         4},
+        {"completed shown",
+         [](TToDoList& L) { L.SetShowChecked(true); },
+         {"gamma", "epsilon", "beta", "alpha", "delta"},
+         5,
+         0,
+         4},
+        {"category hidden", Hide(&TToDoList::CategoryFilter, L"UI"), {"gamma", "epsilon"}, 5, 3, 4},
+        {"empty category hidden",
+         Hide(&TToDoList::CategoryFilter, L""),
+         {"epsilon", "beta", "delta"},
+         5,
+         2,
+         4},
+        {"owner hidden",
+         Hide(&TToDoList::OwnerFilter, L"Ann"),
+         {"epsilon", "beta", "delta"},
+         5,
+         2,
+         4},
+        {"project origin hidden",
+         Hide(&TToDoList::OriginFilter, L"Current project source files"),
+         {},
+         5,
+         5,
+         4},
+        {"open-file origin hidden: project files still listed",
+         Hide(&TToDoList::OriginFilter, L"Open source files"),
+         {"gamma", "epsilon", "beta", "delta"},
+         5,
+         1,
+         4},
+    };
+    for (const TFilterCase& C : Cases) {
+        TSortFixture F; // shows completed items; undo that first
+        F.List->SetShowChecked(false);
+        C.Change(*F.List);
+        F.List->UpdateList();
+        EXPECT_EQ(Texts(*F.List), C.Listed) << C.Name;
+        EXPECT_EQ(F.List->GetTotalCount(), C.Total) << C.Name;
+        EXPECT_EQ(F.List->GetHiddenCount(), C.Hidden) << C.Name;
+        EXPECT_EQ(F.List->GetPendingCount(), C.Pending) << C.Name;
+        EXPECT_EQ(F.List->GetTotalCount(), F.List->GetItemCount() + F.List->GetHiddenCount());
+    }
+}
+
+TEST(ToDoListFilterTest, HiddenItemsStillBringTheirKeys) {
+    TSortFixture F;
+    {
+        std::scoped_lock Lock(F.List->ItemsLock());
+        F.List->OwnerFilter().Add(L"Cid", -1);
+    }
+    F.List->UpdateList();
+    std::scoped_lock Lock(F.List->ItemsLock());
+    // epsilon (owner Cid) is hidden, but its category counts as known.
+    const TFilterEntry* Core = F.List->CategoryFilter().Find(L"Core");
+    ASSERT_NE(Core, nullptr);
+    EXPECT_GT(Core->Value, 0);
+    EXPECT_EQ(F.List->OwnerFilter().Find(L"Cid")->Value, -1);
+}
+
+// An open file outside the project is listed through "Open source files" only.
+TEST(ToDoListFilterTest, OriginsOfOpenFilesAndProjectFiles) {
+    TListFixture F;
+    std::string Open = F.Dir.Write("open.pas", "{ TODO : in an editor }\n");
+    ASSERT_TRUE(CallDefaultOpenProc(Open, false));
+    F.AddFile(Open, "{ TODO : in an editor }\n");
+    F.AddFile("/virtual/p.pas", "{ TODO : in the project }\n");
+    F.Parse();
+    struct {
+        std::vector<const wchar_t*> Hidden;
+        std::vector<std::string> Listed;
+    } Cases[] = {
+        {{}, {"in an editor", "in the project"}},
+        {{L"Open source files"}, {"in the project"}},
+        {{L"Current project source files"}, {"in an editor"}},
+        {{L"Open source files", L"Current project source files"}, {}},
+    };
+    for (const auto& C : Cases) {
+        {
+            std::scoped_lock Lock(F.List->ItemsLock());
+            F.List->OriginFilter().Reset(); // origins are only 1 or -1: show all again
+            TFilterValueList Values;
+            F.List->OriginFilter().ListValues(Values, true, true);
+            for (auto& V : Values)
+                V.second->Value = 1;
+            for (const wchar_t* Key : C.Hidden)
+                F.List->OriginFilter().Add(Key, -1);
+        }
+        F.List->UpdateList();
+        auto Listed = Texts(*F.List);
+        std::sort(Listed.begin(), Listed.end());
+        EXPECT_EQ(Listed, C.Listed);
+    }
+    CloseEditorView(Open);
+    CloseModule(Open);
+}
+
+// --- Managers of other packages, notifiers --------------------------------------------------
+
+struct TPluginItem : INTAToDoItem {
+    std::string Text, Kind;
+    TPluginItem(std::string T, std::string K) : Text(std::move(T)), Kind(std::move(K)) {}
+    bool CanDelete() override { return false; }
+    bool CanEdit() override { return false; }
+    bool CanShow() override { return false; }
+    TStatus Delete() override { return {}; }
+    void DrawImage(TCanvas&, const TRect&) override {}
+    void DoubleClicked() override {}
+    bool Edit() override { return false; }
+    std::string GetText() override { return Text; }
+    int GetPriority() override { return 0; }
+    std::string GetCategory() override { return ""; }
+    bool GetChecked() override { return false; }
+    std::string GetModuleName() override { return ""; }
+    std::string GetKind() override { return Kind; }
+    int GetData() override { return 0; }
+    std::string GetOwner() override { return ""; }
+    bool IsValid() override { return true; }
+    TStatus SetChecked(bool) override { return {}; }
+    TStatus Show() override { return {}; }
+};
+
+struct TPluginManager : IOTAToDoManager {
+    std::vector<TRef<INTAToDoItem>> Items;
+    TRef<INTAToDoItem> GetItem(int I) override {
+        if (I < 0 || I >= int(Items.size()))
+            throw EListError(I);
+        return Items[size_t(I)];
+    }
+    int GetItemCount() override { return int(Items.size()); }
+};
+
+struct TCountingNotifier : IOTANotifier {
+    int Calls = 0;
+    void Modified() override { ++Calls; }
+};
+
+TEST(ToDoListServicesTest, OtherPackagesManagersAndNotifiers) {
+    TListFixture F;
+    auto P1 = std::make_shared<TPluginManager>();
+    P1->Items.push_back(std::make_shared<TPluginItem>("lint one", "Linter"));
+    auto P2 = std::make_shared<TPluginManager>();
+    P2->Items.push_back(std::make_shared<TPluginItem>("review two", "Review"));
+    auto N1 = std::make_shared<TCountingNotifier>(), N2 = std::make_shared<TCountingNotifier>();
+
+    // The service is found the way another package finds it.
+    auto Services = FindOTAService<IOTAToDoServices>();
+    ASSERT_EQ(Services.get(), static_cast<IOTAToDoServices*>(F.List.get()));
+    EXPECT_EQ(Services->AddNotifier(N1), 0);
+    EXPECT_EQ(Services->AddNotifier(N2), 1);
+    Services->RemoveNotifier(0);
+    EXPECT_EQ(Services->AddManager(P1), 0);
+    EXPECT_EQ(Services->AddManager(P2), 1);
+    Services->UpdateList();
+    EXPECT_EQ(Texts(*F.List), (std::vector<std::string>{"lint one", "review two"}));
+    EXPECT_EQ(N1->Calls, 0);
+    EXPECT_EQ(N2->Calls, 1) << "a removed notifier keeps the other's index";
+
+    {
+        std::scoped_lock Lock(F.List->ItemsLock());
+        TFilterEntry* Linter = F.List->OriginFilter().Find(L"Linter");
+        ASSERT_NE(Linter, nullptr) << "a new kind joins the origin filter";
+        EXPECT_EQ(Linter->Value, 1);
+        Linter->Value = -1;
+    }
+    Services->UpdateList();
+    EXPECT_EQ(Texts(*F.List), std::vector<std::string>{"review two"});
+    F.List->WriteFilters();
+    EXPECT_EQ(AppIniFile().ReadString("ToDo List", "HiddenItems", "?"), "Linter");
+
+    Services->RemoveManager(0); // P2 moves to index 0
+    EXPECT_EQ(Texts(*F.List), std::vector<std::string>{"review two"});
+    Services->RemoveManager(0);
+    EXPECT_EQ(Services->GetItemCount(), 0);
+    EXPECT_THROW(Services->RemoveManager(0), EListError);
+    EXPECT_EQ(N2->Calls, 4);
+}
+
+// A notifier that refreshes the list from Modified hears of the outer collation only.
+TEST(ToDoListServicesTest, NotifierThatCollatesAgain) {
+    TListFixture F;
+    struct TRefreshing : IOTANotifier {
+        TToDoList* List = nullptr;
+        int Calls = 0;
+        void Modified() override {
+            ++Calls;
+            List->UpdateList();
+        }
+    };
+    auto N = std::make_shared<TRefreshing>();
+    N->List = F.List.get();
+    F.List->AddNotifier(N);
+    F.List->UpdateList();
+    EXPECT_EQ(N->Calls, 1);
+}
+
+TEST(ToDoListServicesTest, GetItemOutOfRangeRaisesTheListError) {
+    TSortFixture F;
+    const int Count = F.List->GetItemCount();
+    ASSERT_EQ(Count, 5);
+    for (int Index : {-1, Count, Count + 100}) {
+        EXPECT_THROW(F.List->GetItem(Index), EListError) << Index;
+        // The lock is free again: another thread can take it.
+        bool Free = false;
+        std::thread([&] {
+            Free = F.List->ItemsLock().try_lock();
+            if (Free)
+                F.List->ItemsLock().unlock();
+        }).join();
+        EXPECT_TRUE(Free);
+    }
+}
+
+TEST(ToDoListServicesTest, CreatorRegistry) {
+    TListFixture F;
+    TMemoryCreator Extra;
+    RegisterToDoManagerCreator(&Extra);
+    RegisterToDoManagerCreator(&Extra);
+    EXPECT_EQ(ToDoManagerCreators(), (std::vector<TToDoManagerCreator*>{F.Creator, &Extra}));
+    TMemoryCreator Unknown;
+    UnRegisterToDoManagerCreator(&Unknown);
+    UnRegisterToDoManagerCreator(&Extra);
+    EXPECT_EQ(ToDoManagerCreators(), std::vector<TToDoManagerCreator*>{F.Creator});
+    EXPECT_EQ(F.List->CreateManager("/virtual/none.pas", true), nullptr);
+    EXPECT_TRUE(F.List->Managers().empty());
+    EXPECT_EQ(F.List->AddItem("no project manager without a creator for it").Ok(), true);
+}
+
+// The host registers one creator for Pascal files and one for what a C-file handler accepts.
+TEST(ToDoListServicesTest, HostCreatorsMakeSourceManagers) {
+    InitializeToDoUtils();
+    InitializeCLanguage();
+    InitializeToDoMgr();
+    {
+        TListFixture F;
+        RegisterSourceManagerCreators();
+        struct {
+            const char* Name;
+            bool Made;
+        } Cases[] = {{"/src/unit.pas", true},    {"/src/main.c", true},
+                     {"/src/web/app.tsx", true}, {"/src/notes.txt", false},
+                     {"/src/app.todo", false},   {"/src/Makefile", false}};
+        for (const auto& C : Cases) {
+            auto M = F.List->CreateManager(C.Name, false);
+            EXPECT_EQ(M != nullptr, C.Made) << C.Name;
+            if (M) {
+                EXPECT_TRUE(M->IsManager(C.Name)) << C.Name;
+            }
+        }
+    }
+    FinalizeToDoMgr();
+    FinalizeCLanguage();
+    FinalizeToDoUtils();
+}
+
+// --- Parsing and the window -----------------------------------------------------------------
+
+TEST(ToDoListParseTest, HiddenWindowParsesNothing) {
+    TSortFixture F; // parsed and collated while visible
+    F.Display.Window.TakeMessages();
+    F.Display.Window.SetVisible(false);
+    auto Late = F.AddFile("/virtual/late.pas", "{ TODO : late }");
+    F.Parse();
+    EXPECT_EQ(F.List->GetItemCount(), 0);
+    EXPECT_TRUE(F.List->GetParsePending());
+    EXPECT_FALSE(Late->GetIsParsed());
+    EXPECT_EQ(F.List->GetTotalCount(), 5) << "counters stay";
+    EXPECT_EQ(F.Display.Window.TakeMessages(), (std::vector<TWindowMessage>{{IDEMUpdate, 0, 0}}));
+    F.List->UpdateList();
+    EXPECT_TRUE(F.Display.Window.TakeMessages().empty()) << "a hidden window hears nothing";
+    F.Display.Window.SetVisible(true);
+    F.Parse();
+    EXPECT_FALSE(F.List->GetParsePending());
+    EXPECT_EQ(F.List->GetItemCount(), 6) << "the skipped file is parsed once shown";
+    EXPECT_EQ(F.Display.Window.TakeMessages(), (std::vector<TWindowMessage>{{IDEMUpdate, 0, 6}}));
+}
+
+/// A manager that drops itself from the list while the list walks the managers.
+struct TSelfDeletingManager : TSourceToDoManager {
+    using TSourceToDoManager::TSourceToDoManager;
+    TToDoList* List = nullptr;
+    void Parse() override {
+        TSourceToDoManager::Parse();
+        List->DeleteManager(shared_from_this());
+    }
+};
+
+TEST(ToDoListParseTest, ManagerDeletedFromInsideAParse) {
+    TListFixture F;
+    F.AddFile("/virtual/a.pas", "{ TODO : stays }");
+    auto Self = std::make_shared<TSelfDeletingManager>("/virtual/gone.pas", "");
+    Self->List = F.List.get();
+    Self->SetUpdater(std::make_shared<TFakeUpdater>("{ TODO : gone }", TLanguage::Pascal));
+    struct TOne : TToDoManagerCreator {
+        TRef<IToDoManager> M;
+        bool CanHandleFile(const std::string& N) override { return N == "/virtual/gone.pas"; }
+        TRef<IToDoManager> CreateManager(const std::string&) override { return M; }
+    };
+    auto* One = new TOne; // owned by the registry
+    One->M = Self;
+    RegisterToDoManagerCreator(One);
+    ASSERT_EQ(F.List->CreateManager("/virtual/gone.pas", false), Self);
+    F.Parse();
+    EXPECT_EQ(Texts(*F.List), std::vector<std::string>{"stays"});
+    EXPECT_EQ(F.List->Managers().size(), 1u);
+    EXPECT_FALSE(F.List->ManagerLock().GetLocked());
+}
+
+TEST(ToDoListParseTest, DeleteManagerFromAnotherThreadWaitsForTheParse) {
+    TListFixture F;
+    auto A = F.AddFile("/virtual/a.pas", "{ TODO : a }");
+    std::atomic<bool> Deleted{false};
+    std::thread Other;
+    {
+        std::scoped_lock Hold(F.List->ManagerLock()); // as a parse in progress holds it
+        Other = std::thread([&] {
+            F.List->DeleteManager(A);
+            Deleted = true;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_FALSE(Deleted) << "the call from another thread must wait for the lock";
+        EXPECT_EQ(F.List->Managers().size(), 1u);
+    }
+    Other.join();
+    EXPECT_TRUE(Deleted);
+    EXPECT_TRUE(F.List->Managers().empty());
+}
+
+// --- Settings -------------------------------------------------------------------------------
+
+TEST(FilterKeysTest, StoredFormsAndRoundTrips) {
+    struct {
+        std::vector<std::wstring> Keys;
+        std::string Stored;
+    } Cases[] = {
+        {{}, ""},
+        {{L"UI"}, "UI"},
+        {{L"UI", L"Docs"}, "UI,Docs"},
+        {{L"a,b", L"c"}, "a\\,b,c"},
+        {{L"C:\\temp"}, "C:\\\\temp"},
+        {{L""}, "\\e"},
+        {{L"", L"UI"}, ",UI"},
+        {{L"\u00dcber", L"\u65e5\u672c"},
+         "\xC3\x9C"
+         "ber,\xE6\x97\xA5\xE6\x9C\xAC"},
+        {{L" blank "}, " blank "},
+    };
+    for (const auto& C : Cases) {
+        EXPECT_EQ(JoinFilterKeys(C.Keys), C.Stored);
+        EXPECT_EQ(SplitFilterKeys(C.Stored), C.Keys) << C.Stored;
+    }
+    // Hand-written values read as well as they can.
+    EXPECT_EQ(SplitFilterKeys("a,,b"), (std::vector<std::wstring>{L"a", L"", L"b"}));
+    EXPECT_EQ(SplitFilterKeys("trailing\\"), std::vector<std::wstring>{L"trailing\\"});
+}
+
+TEST(ToDoListSettingsTest, HiddenKeysSurviveARestart) {
+    const std::vector<std::wstring> Categories = {L"UI", L"a,b", L"back\\slash", L"\u00e9t\u00e9",
+                                                  L""};
+    std::string Saved; // the settings file as the first process left it
+    {
+        TSortFixture F;
+        const std::string Settings = F.Settings;
+        {
+            std::scoped_lock Lock(F.List->ItemsLock());
+            for (const auto& K : Categories)
+                F.List->CategoryFilter().Add(K, -1);
+            F.List->OwnerFilter().Add(L"Ann", -1);
+        }
+        F.List->UpdateList();
+        F.List->WriteFilters();
+        // The stored order is the list's own enumeration order.
+        TFilterValueList Values;
+        {
+            std::scoped_lock Lock(F.List->ItemsLock());
+            F.List->CategoryFilter().ListValues(Values, true, false);
+        }
+        std::vector<std::wstring> Hidden;
+        for (auto& [Key, Entry] : Values)
+            if (Entry->Value == -1)
+                Hidden.push_back(Key);
+        EXPECT_EQ(AppIniFile().ReadString("ToDo List", "HiddenCategories", "?"),
+                  JoinFilterKeys(Hidden));
+        EXPECT_EQ(AppIniFile().ReadString("ToDo List", "HiddenItems", "?"), "");
+        ASSERT_TRUE(AppIniFile().UpdateFile());
+        std::ifstream In(Settings, std::ios::binary);
+        std::stringstream S;
+        S << In.rdbuf();
+        Saved = S.str();
+    }
+    TListFixture F;
+    SetAppIniFileName(F.Dir.Write("kept.ini", Saved)); // a new process reads the saved file
+    F.List->ReadFilters();
+    std::scoped_lock Lock(F.List->ItemsLock());
+    for (const auto& K : Categories) {
+        const TFilterEntry* E = F.List->CategoryFilter().Find(K);
+        ASSERT_NE(E, nullptr) << WideToUtf8(K);
+        EXPECT_EQ(E->Value, -1);
+    }
+    EXPECT_EQ(F.List->OwnerFilter().Find(L"Ann")->Value, -1);
+    EXPECT_EQ(F.List->OriginFilter().Find(L"Open source files")->Value, 1);
+}
+
+TEST(ToDoListSettingsTest, NothingHiddenWritesEmptyValues) {
+    TListFixture F;
+    F.List->WriteFilters();
+    for (const char* Key : {"HiddenCategories", "HiddenOwners", "HiddenItems"}) {
+        EXPECT_TRUE(AppIniFile().ValueExists("ToDo List", Key)) << Key;
+        EXPECT_EQ(AppIniFile().ReadString("ToDo List", Key, "?"), "") << Key;
+    }
+}
+
+// --- Copy as text ---------------------------------------------------------------------------
+
+std::wstring ReadExpected(const std::string& Name) {
+    std::ifstream In(std::string(TODO_TEST_DATA_DIR) + "/list/" + Name, std::ios::binary);
+    std::stringstream S;
+    S << In.rdbuf();
+    return Utf8ToWide(S.str());
+}
+
+TEST(ToDoListCopyTest, TextOfTheListedItems) {
+    {
+        TListFixture F;
+        EXPECT_EQ(F.List->GetTextOfItems(), ReadExpected("copy_empty.txt"));
+    }
+    TListFixture F;
+    F.AddFile("/virtual/main.pas", "{ TODO 2 -oAnn -cUI : Fix the\r\n  splitter\tnow }\n"
+                                   "{ TODO -oBen : no priority }\n"
+                                   "{ DONE 1 : held back while completed items are hidden }\n"
+                                   "{ TODO 3 -cHidden : held back by its category }\n");
+    F.AddFile("/virtual/caf\xC3\xA9.c", "/* TODO 1 -o\xC3\x89lise -cCore : \xC3\xA9t\xC3\xA9 */");
+    {
+        std::scoped_lock Lock(F.List->ItemsLock());
+        F.List->CategoryFilter().Add(L"Hidden", -1);
+    }
+    F.Parse();
+    F.List->CopyTextToClipboard();
+    EXPECT_EQ(Clipboard().AsWideText(), ReadExpected("copy.txt"));
+}
+
+} // namespace
