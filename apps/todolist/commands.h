@@ -1,5 +1,7 @@
 #pragma once
 
+#include "host/todo_intf.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,3 +27,24 @@ struct TDeleteOptions {
     std::string Location;
 };
 int RunDelete(const TDeleteOptions& Options);
+
+enum class TListFormat { Table, Tsv };
+
+struct TListOptions {
+    std::vector<std::string> Paths;
+    TToDoSortOrder Sort = soModule;
+    bool Descending = false;
+    bool ShowCompleted = false;
+    TListFormat Format = TListFormat::Table;
+};
+int RunList(const TListOptions& Options);
+
+struct TFilterOptions {
+    std::vector<std::string> Paths;
+    std::vector<std::string> HideCategories, ShowCategories;
+    std::vector<std::string> HideOwners, ShowOwners;
+    std::vector<std::string> HideOrigins, ShowOrigins;
+    bool ShowAll = false;
+    bool List = false;
+};
+int RunFilter(const TFilterOptions& Options);

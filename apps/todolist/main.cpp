@@ -4,8 +4,11 @@
 
 #include <CLI/CLI.hpp>
 
+#include "host/ini_file.h"
+
 #include <exception>
 #include <iostream>
+#include <map>
 
 namespace {
 
@@ -23,6 +26,10 @@ int main(int argc, char** argv) {
     CLI::App App{"todolist: find and work the to-do comments of Pascal and C-family sources"};
     App.require_subcommand(1);
     App.set_version_flag("--version", "todolist 0.1.0");
+    std::string ConfigFile;
+    App.add_option("--config", ConfigFile,
+                   "the settings file (default: $TODOLIST_CONFIG, else "
+                   "$XDG_CONFIG_HOME/todolist/todolist.ini, else ~/.config/todolist/todolist.ini)");
 
     TScanOptions Scan;
     auto* ScanCmd = App.add_subcommand(
@@ -45,6 +52,52 @@ int main(int argc, char** argv) {
         "--undone", [&] { Edit.Checked = false; }, "reopen the item: DONE becomes TODO");
     Done->excludes(Undone);
 
+    TListOptions List;
+    auto* ListCmd = App.add_subcommand(
+        "list", "the collated to-do list of the given files and folders, as the window shows it");
+    ListCmd->add_option("PATH", List.Paths, "source files and folders (the open editor files)");
+    // Mapped to int: CLI11 prints the map in its messages, and a char-sized value would print
+    // as a raw byte.
+    const std::map<std::string, int> SortNames = {
+        {"action-item", soActionItem}, {"status", soChecked}, {"type", soKind},
+        {"priority", soPriority},      {"module", soModule},  {"owner", soOwner},
+        {"category", soCategory}};
+    int SortOrder = soModule;
+    ListCmd->add_option("--sort", SortOrder, "the sort order (default: module)")
+        ->transform(CLI::CheckedTransformer(SortNames, CLI::ignore_case));
+    ListCmd->add_flag("--descending", List.Descending, "sort in descending order");
+    auto* ShowCompleted = ListCmd->add_flag("--show-completed", List.ShowCompleted,
+                                            "list completed (DONE) items too");
+    auto* HideCompleted = ListCmd->add_flag_callback(
+        "--hide-completed", [&] { List.ShowCompleted = false; },
+        "hold completed items back (the default)");
+    ShowCompleted->excludes(HideCompleted);
+    const std::map<std::string, TListFormat> FormatNames = {{"table", TListFormat::Table},
+                                                            {"tsv", TListFormat::Tsv}};
+    ListCmd
+        ->add_option("--format", List.Format,
+                     "table (default: aligned columns and the status lines) or tsv (the text "
+                     "\"Copy as text\" puts on the clipboard)")
+        ->transform(CLI::CheckedTransformer(FormatNames, CLI::ignore_case));
+
+    TFilterOptions Filter;
+    auto* FilterCmd = App.add_subcommand(
+        "filter", "hide or show categories, owners and origins (kept in the settings)");
+    FilterCmd->add_option("PATH", Filter.Paths,
+                          "source files and folders whose values --list shows");
+    FilterCmd->add_option("--hide-category", Filter.HideCategories, "hide items of a category");
+    FilterCmd->add_option("--show-category", Filter.ShowCategories, "show a hidden category");
+    FilterCmd->add_option("--hide-owner", Filter.HideOwners, "hide items of an owner");
+    FilterCmd->add_option("--show-owner", Filter.ShowOwners, "show a hidden owner");
+    FilterCmd->add_option("--hide-origin", Filter.HideOrigins,
+                          "hide an origin: \"Open source files\", \"Current project source "
+                          "files\" or \"Project To-Do file\"");
+    FilterCmd->add_option("--show-origin", Filter.ShowOrigins, "show a hidden origin");
+    FilterCmd->add_flag("--show-all", Filter.ShowAll,
+                        "show every hidden category, owner and origin (applied first)");
+    FilterCmd->add_flag("--list", Filter.List,
+                        "print the known and hidden values of each filter afterwards");
+
     TDeleteOptions Delete;
     auto* DeleteCmd = App.add_subcommand("delete", "remove one to-do comment from its file");
     AddLocation(*DeleteCmd, Delete.Location);
@@ -57,7 +110,7 @@ int main(int argc, char** argv) {
     };
     if (argc > 1 && argv[1][0] != '-' && !Known(argv[1]))
         return Fail(ecUsage, std::string("unknown command '") + argv[1] +
-                                 "' (commands: scan, edit, delete; see --help)");
+                                 "' (commands: scan, list, filter, edit, delete; see --help)");
     try {
         App.parse(argc, argv);
     } catch (const CLI::Success& E) {
@@ -68,6 +121,8 @@ int main(int argc, char** argv) {
     }
 
     try {
+        if (!ConfigFile.empty())
+            SetAppIniFileName(ConfigFile);
         StartUnits();
         if (*ScanCmd)
             return RunScan(Scan);
@@ -75,6 +130,12 @@ int main(int argc, char** argv) {
             return RunEdit(Edit);
         if (*DeleteCmd)
             return RunDelete(Delete);
+        if (*ListCmd) {
+            List.Sort = static_cast<TToDoSortOrder>(SortOrder);
+            return RunList(List);
+        }
+        if (*FilterCmd)
+            return RunFilter(Filter);
     } catch (const std::exception& E) {
         return Fail(ecFailed, E.what());
     }

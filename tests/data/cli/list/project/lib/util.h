@@ -1,0 +1,4 @@
+#pragma once
+
+// TODO 1 -oAnn -cUI: Fix the splitter position
+int parse(void);
