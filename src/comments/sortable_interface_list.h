@@ -105,22 +105,24 @@ public:
             QuickSortRange(FItems, 0, static_cast<int>(FItems.size()) - 1, Compare);
     }
 
-    /// Sorts exactly as Sort with a comparison that gives the sign of Compare(MakeKey(A),
-    /// MakeKey(B)) would, but asks MakeKey once per element instead of twice per comparison:
-    /// for keys that are costly to fetch. The keys must not change while the list sorts.
-    template <class TKey, class TMakeKey, class TKeyCompare>
-    void SortByKey(TMakeKey&& MakeKey, TKeyCompare&& Compare) {
+    /// Sorts exactly as Sort would with a comparison of the same sign, but compares keys that
+    /// MakeKeys computes once per sort from the whole list (a vector of keys, one per element)
+    /// instead of fetching them twice per comparison: for keys that are costly to fetch. The
+    /// quicksort moves the keys themselves (keep them small); IndexOf tells the element a key
+    /// was made from (its 0-based index in the list before the sort). An exception leaves the
+    /// list as it was.
+    template <class TMakeKeys, class TKeyCompare, class TIndexOf>
+    void SortByKeys(TMakeKeys&& MakeKeys, TKeyCompare&& Compare, TIndexOf&& IndexOf) {
         std::scoped_lock Guard(FLock);
         if (FItems.empty())
             return;
-        std::vector<std::pair<TKey, TElement>> Keyed;
-        Keyed.reserve(FItems.size());
-        for (const TElement& Item : FItems) // copies: an exception leaves the list as it was
-            Keyed.emplace_back(MakeKey(Item), Item);
-        auto ByKey = [&Compare](const auto& A, const auto& B) { return Compare(A.first, B.first); };
-        QuickSortRange(Keyed, 0, static_cast<int>(Keyed.size()) - 1, ByKey);
-        for (size_t I = 0; I < Keyed.size(); ++I)
-            FItems[I] = std::move(Keyed[I].second);
+        auto Keys = MakeKeys(static_cast<const std::vector<TElement>&>(FItems));
+        QuickSortRange(Keys, 0, static_cast<int>(Keys.size()) - 1, Compare);
+        std::vector<TElement> Sorted;
+        Sorted.reserve(FItems.size());
+        for (const auto& K : Keys)
+            Sorted.push_back(FItems[static_cast<size_t>(IndexOf(K))]);
+        FItems.swap(Sorted);
     }
 
 private:

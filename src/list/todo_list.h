@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -85,6 +86,13 @@ private:
     std::atomic<int> FLocked{0};
     std::atomic<std::thread::id> FOwner{};
     int FDepth = 0; // guarded by FMutex
+};
+
+/// What the manager of the items being collated said about their origin, asked once.
+struct TOriginCache {
+    const void* Manager = nullptr; // the manager the answers belong to (identity only)
+    std::optional<bool> HasView;
+    std::optional<bool> InProject;
 };
 
 /// The to-do list service: one manager per file of interest, the managers other packages add,
@@ -207,9 +215,9 @@ protected:
 
 private:
     /// Counts Item and appends it to Items unless a filter holds it back. Under ItemsLock.
-    void InternalAdd(const TRef<INTAToDoItem>& Item);
+    void InternalAdd(const TRef<INTAToDoItem>& Item, TOriginCache& Cache);
     /// Whether the origin of Item is shown by OriginFilter. Under ItemsLock.
-    bool OriginShown(const TRef<INTAToDoItem>& Item);
+    bool OriginShown(const TRef<INTAToDoItem>& Item, TOriginCache& Cache);
     /// Sorts Items by the current order. Under ItemsLock.
     void SortItems();
     /// Managers and OTAManagers walked by Collate. Under ManagerLock.
