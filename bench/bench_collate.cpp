@@ -6,6 +6,8 @@
 // LC_ALL / LC_COLLATE.
 #include "list_fixture.h"
 
+#include "bench_random.h"
+
 #include <benchmark/benchmark.h>
 
 #include <clocale>
@@ -21,18 +23,6 @@ namespace {
 
 constexpr int kFiles = 1000;
 constexpr int kItemsPerFile = 100;
-
-/// A deterministic generator: the same project on every machine (no std distributions).
-class TRandom {
-public:
-    explicit TRandom(uint32_t Seed) : FEngine(Seed) {}
-    uint32_t Below(uint32_t N) { return static_cast<uint32_t>(FEngine() % N); }
-    bool Chance(uint32_t Percent) { return Below(100) < Percent; }
-    template <class T, size_t N> const T& Pick(const T (&Items)[N]) { return Items[Below(N)]; }
-
-private:
-    std::mt19937 FEngine;
-};
 
 // Owners and categories as a team writes them: a few frequent ones, some accented, some absent.
 const char* const Owners[] = {"Ann",           "Ben",        "Cid",  "Dora", "\xC3\x89lise",

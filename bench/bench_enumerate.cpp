@@ -6,6 +6,8 @@
 #include "comments/todo_comment.h"
 #include "host/comment_syntax.h"
 
+#include "bench_random.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -16,18 +18,6 @@
 #include <vector>
 
 namespace {
-
-/// A deterministic generator: the same text on every machine (no std distributions).
-class TRandom {
-public:
-    explicit TRandom(uint32_t Seed) : FEngine(Seed) {}
-    uint32_t Below(uint32_t N) { return static_cast<uint32_t>(FEngine() % N); }
-    bool Chance(uint32_t Percent) { return Below(100) < Percent; }
-    template <class T, size_t N> const T& Pick(const T (&Items)[N]) { return Items[Below(N)]; }
-
-private:
-    std::mt19937 FEngine;
-};
 
 const char* const Words[] = {"count",  "index",  "buffer", "result", "value",  "item",  "node",
                              "parent", "offset", "length", "width",  "height", "name",  "owner",

@@ -8,6 +8,7 @@
 #include "../host/temp_dir.h"
 #include "../items/fake_updater.h"
 
+#include "host/errors.h"
 #include "host/ini_file.h"
 #include "host/project.h"
 #include "host/window_link.h"
@@ -47,6 +48,48 @@ struct TMemoryCreator : TToDoManagerCreator {
         Manager->SetUpdater(Files.at(FileName));
         return Manager;
     }
+};
+
+/// What an item of another package's manager says.
+struct TPluginFields {
+    std::string Text, Owner, Category, Kind;
+    int Priority = 0;
+    bool Checked = false;
+};
+
+/// An item of another package's manager; immutable once made, so any thread may read it.
+struct TPluginItem : INTAToDoItem {
+    const TPluginFields Fields;
+    explicit TPluginItem(TPluginFields F) : Fields(std::move(F)) {}
+    bool CanDelete() override { return false; }
+    bool CanEdit() override { return false; }
+    bool CanShow() override { return false; }
+    TStatus Delete() override { return {}; }
+    void DrawImage(TCanvas&, const TRect&) override {}
+    void DoubleClicked() override {}
+    bool Edit() override { return false; }
+    std::string GetText() override { return Fields.Text; }
+    int GetPriority() override { return Fields.Priority; }
+    std::string GetCategory() override { return Fields.Category; }
+    bool GetChecked() override { return Fields.Checked; }
+    std::string GetModuleName() override { return ""; }
+    std::string GetKind() override { return Fields.Kind; }
+    int GetData() override { return 0; }
+    std::string GetOwner() override { return Fields.Owner; }
+    bool IsValid() override { return true; }
+    TStatus SetChecked(bool) override { return {}; }
+    TStatus Show() override { return {}; }
+};
+
+/// Another package's manager over a fixed item list.
+struct TPluginManager : IOTAToDoManager {
+    std::vector<TRef<INTAToDoItem>> Items;
+    TRef<INTAToDoItem> GetItem(int I) override {
+        if (I < 0 || I >= int(Items.size()))
+            throw EListError(I);
+        return Items[size_t(I)];
+    }
+    int GetItemCount() override { return int(Items.size()); }
 };
 
 /// The always-visible display of the tests.

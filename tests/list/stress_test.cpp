@@ -49,39 +49,9 @@ std::string TrimRight(std::string S) {
     return S;
 }
 
-/// Items of another package's manager; immutable once added, so any thread may read them.
-struct TPluginItem : INTAToDoItem {
-    TSpec Spec;
-    explicit TPluginItem(TSpec S) : Spec(std::move(S)) {}
-    bool CanDelete() override { return false; }
-    bool CanEdit() override { return false; }
-    bool CanShow() override { return false; }
-    TStatus Delete() override { return {}; }
-    void DrawImage(TCanvas&, const TRect&) override {}
-    void DoubleClicked() override {}
-    bool Edit() override { return false; }
-    std::string GetText() override { return Spec.Text; }
-    int GetPriority() override { return Spec.Priority; }
-    std::string GetCategory() override { return Spec.Category; }
-    bool GetChecked() override { return Spec.Checked; }
-    std::string GetModuleName() override { return ""; }
-    std::string GetKind() override { return Spec.Origin; }
-    int GetData() override { return 0; }
-    std::string GetOwner() override { return Spec.Owner; }
-    bool IsValid() override { return true; }
-    TStatus SetChecked(bool) override { return {}; }
-    TStatus Show() override { return {}; }
-};
-
-struct TPluginManager : IOTAToDoManager {
-    std::vector<TRef<INTAToDoItem>> Items;
+/// Another package's manager that also remembers what its items say.
+struct TSpecPlugin : TPluginManager {
     std::vector<TSpec> Specs;
-    TRef<INTAToDoItem> GetItem(int I) override {
-        if (I < 0 || I >= int(Items.size()))
-            throw EListError(I);
-        return Items[size_t(I)];
-    }
-    int GetItemCount() override { return int(Items.size()); }
 };
 
 /// Checks the counters where they must agree: a notifier runs right after a collation, with the
@@ -185,7 +155,7 @@ public:
     };
 
     std::map<std::string, TFile> Files;
-    std::vector<TRef<TPluginManager>> Plugins; // in the service's OTAManagers order
+    std::vector<TRef<TSpecPlugin>> Plugins; // in the service's OTAManagers order
     TFilter Filters[3] = {{&TToDoList::CategoryFilter, &Categories, 0, {}},
                           {&TToDoList::OwnerFilter, &Owners, 0, {}},
                           {&TToDoList::OriginFilter, &Origins, 1, {}}};
@@ -217,12 +187,13 @@ public:
         return Text + "end.\n";
     }
 
-    TRef<TPluginManager> MakePlugin(int Serial) {
-        auto P = std::make_shared<TPluginManager>();
+    TRef<TSpecPlugin> MakePlugin(int Serial) {
+        auto P = std::make_shared<TSpecPlugin>();
         for (unsigned I = 0, N = 1 + Random(4); I < N; ++I) {
             TSpec S = RandomSpec("plugin " + std::to_string(Serial) + " item " + std::to_string(I));
             S.Origin = PluginKinds[Random(2)];
-            P->Items.push_back(std::make_shared<TPluginItem>(S));
+            P->Items.push_back(std::make_shared<TPluginItem>(
+                TPluginFields{S.Text, S.Owner, S.Category, S.Origin, S.Priority, S.Checked}));
             P->Specs.push_back(std::move(S));
         }
         return P;

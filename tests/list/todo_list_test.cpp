@@ -270,39 +270,6 @@ TEST(ToDoListFilterTest, OriginsOfOpenFilesAndProjectFiles) {
 
 // --- Managers of other packages, notifiers --------------------------------------------------
 
-struct TPluginItem : INTAToDoItem {
-    std::string Text, Kind;
-    TPluginItem(std::string T, std::string K) : Text(std::move(T)), Kind(std::move(K)) {}
-    bool CanDelete() override { return false; }
-    bool CanEdit() override { return false; }
-    bool CanShow() override { return false; }
-    TStatus Delete() override { return {}; }
-    void DrawImage(TCanvas&, const TRect&) override {}
-    void DoubleClicked() override {}
-    bool Edit() override { return false; }
-    std::string GetText() override { return Text; }
-    int GetPriority() override { return 0; }
-    std::string GetCategory() override { return ""; }
-    bool GetChecked() override { return false; }
-    std::string GetModuleName() override { return ""; }
-    std::string GetKind() override { return Kind; }
-    int GetData() override { return 0; }
-    std::string GetOwner() override { return ""; }
-    bool IsValid() override { return true; }
-    TStatus SetChecked(bool) override { return {}; }
-    TStatus Show() override { return {}; }
-};
-
-struct TPluginManager : IOTAToDoManager {
-    std::vector<TRef<INTAToDoItem>> Items;
-    TRef<INTAToDoItem> GetItem(int I) override {
-        if (I < 0 || I >= int(Items.size()))
-            throw EListError(I);
-        return Items[size_t(I)];
-    }
-    int GetItemCount() override { return int(Items.size()); }
-};
-
 struct TCountingNotifier : IOTANotifier {
     int Calls = 0;
     void Modified() override { ++Calls; }
@@ -311,9 +278,10 @@ struct TCountingNotifier : IOTANotifier {
 TEST(ToDoListServicesTest, OtherPackagesManagersAndNotifiers) {
     TListFixture F;
     auto P1 = std::make_shared<TPluginManager>();
-    P1->Items.push_back(std::make_shared<TPluginItem>("lint one", "Linter"));
+    P1->Items.push_back(std::make_shared<TPluginItem>(TPluginFields{"lint one", "", "", "Linter"}));
     auto P2 = std::make_shared<TPluginManager>();
-    P2->Items.push_back(std::make_shared<TPluginItem>("review two", "Review"));
+    P2->Items.push_back(
+        std::make_shared<TPluginItem>(TPluginFields{"review two", "", "", "Review"}));
     auto N1 = std::make_shared<TCountingNotifier>(), N2 = std::make_shared<TCountingNotifier>();
 
     // The service is found the way another package finds it.
