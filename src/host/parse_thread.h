@@ -70,8 +70,9 @@ public:
     /// on with the next parser. Default: "todolist: error: <message>" on standard error. Set it
     /// before the first Modified; the handler must not throw. Null restores the default.
     void SetErrorHandler(std::function<void(const std::string&)> Handler);
-    /// Number of passes completed since the thread started; a pass cut short by Stop does not
-    /// count (for tests and diagnostics).
+    /// Number of passes completed since the thread started (for tests and diagnostics). A pass
+    /// that Stop ends between two parsers does not count; one whose last parser returned early
+    /// because it saw Terminated does.
     unsigned long Passes() const;
     /// Blocks until no pass is running and none is pending, or until the thread stopped and no
     /// pass is running. Returns false on timeout. Must not be called from inside a parser.
