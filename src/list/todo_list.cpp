@@ -461,11 +461,12 @@ bool BytewiseCollation() {
 /// so that comparing two prefixes as numbers orders them as the bytes compare.
 std::uint64_t PrefixOf(const std::string& Text) {
     std::uint64_t P = 0;
+    bool Ended = false;
     for (size_t I = 0; I < 8; ++I) {
-        const unsigned char C = I < Text.size() ? static_cast<unsigned char>(Text[I]) : 0;
-        if (C == 0) {
-            P <<= 8 * (8 - I);
-            return P;
+        unsigned char C = 0;
+        if (!Ended && I < Text.size()) {
+            C = static_cast<unsigned char>(Text[I]);
+            Ended = C == 0;
         }
         P = (P << 8) | C;
     }
