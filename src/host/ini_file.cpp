@@ -428,6 +428,14 @@ void TIniFile::Parse(std::string_view Text) {
     }
 }
 
+void TIniFile::EndLastLine() {
+    // A file that did not end with a line break gets one before the new lines, in the file's
+    // own style: the CR of a CR LF file is part of each line's text.
+    if (!FFinalNewline && FCrLf && !FLines.empty())
+        FLines.back().Text += '\r';
+    FFinalNewline = true;
+}
+
 std::string TIniFile::NewLine(std::string_view Text) const {
     std::string Line(Text);
     if (FCrLf)
@@ -484,10 +492,11 @@ bool TIniFile::Put(std::string_view Section, std::string_view Ident, std::string
             if (I->Kind == TKind::Key)
                 At = I + 1;
         if (At == FLines.end())
-            FFinalNewline = true;
+            EndLastLine();
         FLines.insert(At, std::move(Key));
         return true;
     }
+    EndLastLine();
     if (!FLines.empty() && !IsBlankLine(FLines.back().Text))
         FLines.push_back({TKind::Other, NewLine(""), {}, {}});
     TLine NewHeader;

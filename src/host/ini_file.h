@@ -140,6 +140,8 @@ private:
     void Record(TChange Change);
     void Replay();
     std::string NewLine(std::string_view Text) const;
+    /// Gives the last line its line break before lines are appended after it.
+    void EndLastLine();
 
     std::string FFileName;
     std::vector<TLine> FLines;
