@@ -431,8 +431,11 @@ void TIniFile::Parse(std::string_view Text) {
 void TIniFile::EndLastLine() {
     // A file that did not end with a line break gets one before the new lines, in the file's
     // own style: the CR of a CR LF file is part of each line's text.
-    if (!FFinalNewline && FCrLf && !FLines.empty())
-        FLines.back().Text += '\r';
+    if (!FFinalNewline && FCrLf && !FLines.empty()) {
+        std::string& Last = FLines.back().Text;
+        if (Last.empty() || Last.back() != '\r') // a file may end in the CR of its last break
+            Last += '\r';
+    }
     FFinalNewline = true;
 }
 

@@ -93,9 +93,13 @@ TEST(IniFile, NewKeysFollowTheirSectionAndTheLineEndAndDeletesRemoveEveryCopy) {
     // A last line without its line break gets one in the file's style before new lines.
     for (const char* Section : {"B", "C"}) {
         TIniFile Open = Parsed("[A]\r\n[B]\r\ny=3");
+        TIniFile HalfBreak = Parsed("[A]\r\n[B]\r\ny=3\r"); // ends in its last break's CR
+        HalfBreak.WriteString(Section, "n", "1");
         Open.WriteString(Section, "n", "1");
-        EXPECT_EQ(Open.Text(), Section[0] == 'B' ? "[A]\r\n[B]\r\ny=3\r\nn=1\r\n"
-                                                 : "[A]\r\n[B]\r\ny=3\r\n\r\n[C]\r\nn=1\r\n");
+        const char* Expected = Section[0] == 'B' ? "[A]\r\n[B]\r\ny=3\r\nn=1\r\n"
+                                                 : "[A]\r\n[B]\r\ny=3\r\n\r\n[C]\r\nn=1\r\n";
+        EXPECT_EQ(Open.Text(), Expected);
+        EXPECT_EQ(HalfBreak.Text(), Expected);
     }
 }
 

@@ -27,8 +27,11 @@ constexpr std::chrono::seconds Patience{30};
 const std::string Keys[3][3] = {{"UI", "Core", "IO"},
                                 {"Ann", "\xC3\x89lise", "Ben"},
                                 {ToDoStrings::_ikInProject, "Linter", "Review"}};
-TToDoFilterList& (TToDoList::*const FilterLists[])() = {
-    &TToDoList::CategoryFilter, &TToDoList::OwnerFilter, &TToDoList::OriginFilter};
+TToDoFilterList& FilterList(TToDoList& List, int Filter) {
+    return Filter == 0   ? List.CategoryFilter()
+           : Filter == 1 ? List.OwnerFilter()
+                         : List.OriginFilter();
+}
 
 /// What the item with Text says ("file ..." for a file's, "plugin ..." for another manager's).
 TPluginFields Fields(const std::string& Text) {
@@ -99,7 +102,7 @@ TEST(ToDoListStressTest, ConcurrentChangesSettleToTheExpectedList) {
     auto SetFilter = [&](int Filter, const std::string& Key, bool Hide) {
         std::unique_lock Lock(List.ItemsLock());
         // A shown key holds what the filter dialog stores: 1 for an origin, a count else.
-        (List.*FilterLists[Filter])().Add(Utf8ToWide(Key), Hide ? -1 : int(Filter == 2));
+        FilterList(List, Filter).Add(Utf8ToWide(Key), Hide ? -1 : int(Filter == 2));
         Hide ? (void)Hidden.insert({Filter, Key}) : (void)Hidden.erase({Filter, Key});
         Lock.unlock();
         List.UpdateList();
