@@ -25,6 +25,15 @@ const std::array<const char*, 2> Status = {ToDoStrings::_sStatusPending, ToDoStr
 
 TToDoList* ToDoList = nullptr;
 
+namespace {
+
+// The origin keys as the origin filter holds them.
+const std::wstring HasViewKey = Utf8ToWide(ToDoStrings::_ikHasView);
+const std::wstring InProjectKey = Utf8ToWide(ToDoStrings::_ikInProject);
+const std::wstring ProjectItemKey = Utf8ToWide(ToDoStrings::_ikProjectItem);
+
+} // namespace
+
 // ---------------------------------------------------------------------------------------------
 // TManagerLock
 
@@ -259,20 +268,15 @@ void TToDoList::Parse() {
 }
 
 void TToDoList::AddManagersItems() {
-    for (const auto& M : FManagers) {
-        if (!M)
-            continue;
-        TOriginCache Cache;
-        for (int I = 0, N = M->GetItemCount(); I < N; ++I)
-            InternalAdd(M->GetItem(I), Cache);
-    }
-    for (const auto& M : FOTAManagers) {
-        if (!M)
-            continue;
-        TOriginCache Cache;
-        for (int I = 0, N = M->GetItemCount(); I < N; ++I)
-            InternalAdd(M->GetItem(I), Cache);
-    }
+    TOriginCache Cache; // answers of the manager whose items are being walked
+    auto AddItemsOf = [&](const auto& Managers) {
+        for (const auto& M : Managers)
+            if (M)
+                for (int I = 0, N = M->GetItemCount(); I < N; ++I)
+                    InternalAdd(M->GetItem(I), Cache);
+    };
+    AddItemsOf(FManagers);
+    AddItemsOf(FOTAManagers);
 }
 
 void TToDoList::Collate() {
@@ -313,14 +317,6 @@ void TToDoList::NotifyModified() {
     for (const auto& N : FNotifiers.Notifiers())
         N->Modified();
 }
-
-namespace {
-
-const std::wstring HasViewKey = Utf8ToWide(ToDoStrings::_ikHasView);
-const std::wstring InProjectKey = Utf8ToWide(ToDoStrings::_ikInProject);
-const std::wstring ProjectItemKey = Utf8ToWide(ToDoStrings::_ikProjectItem);
-
-} // namespace
 
 bool TToDoList::OriginShown(const TRef<INTAToDoItem>& Item, TOriginCache& Cache) {
     auto Shown = [this](const std::wstring& Key) {
@@ -684,9 +680,8 @@ void TToDoList::ReadFilters() {
     FCategoryFilter.Clear();
     FOwnerFilter.Clear();
     FOriginFilter.Clear();
-    for (const char* Origin :
-         {ToDoStrings::_ikHasView, ToDoStrings::_ikInProject, ToDoStrings::_ikProjectItem})
-        FOriginFilter.Add(Utf8ToWide(Origin), 1);
+    for (const std::wstring* Origin : {&HasViewKey, &InProjectKey, &ProjectItemKey})
+        FOriginFilter.Add(*Origin, 1);
     for (const TFilterSetting& S : FilterSettings) {
         TToDoFilterList& List = (this->*S.List)();
         for (const std::wstring& Key :
