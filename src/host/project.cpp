@@ -1,5 +1,7 @@
 #include "host/project.h"
 
+#include "host/events.h"
+
 #include <utility>
 
 std::shared_ptr<IProject> TProjectGroup::ActiveProject() const {
@@ -13,6 +15,7 @@ void TProjectGroup::SetActiveProject(std::shared_ptr<IProject> Project) {
         std::scoped_lock Lock(FLock);
         Old = std::exchange(FActive, std::move(Project));
     }
+    EvActiveProjectChanged().Raise(*this);
     // Old is released here, outside the lock, in case the project's destructor asks for it.
 }
 

@@ -1,5 +1,6 @@
 #include "items/source_todo_manager.h"
 
+#include "../host/stub_project.h"
 #include "fake_updater.h"
 #include "host/errors.h"
 #include "host/project.h"
@@ -89,7 +90,7 @@ TEST(SourceToDoManagerTest, ParseBuildsItemsInFileOrderOnlyWithAnUpdater) {
 
 namespace {
 
-struct TOneFileProject : IProject {
+struct TOneFileProject : TStubProject {
     std::string GetFileName() override { return "/p/app.dpr"; }
     std::string GetName() override { return "app"; }
     bool Contains(const std::string& F) override { return F == "/p/unit1.pas"; }

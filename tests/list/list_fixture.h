@@ -5,6 +5,7 @@
 // "/virtual/" file, a visible display that records the posted messages, and a settings file in
 // a temporary folder.
 
+#include "../host/stub_project.h"
 #include "../host/temp_dir.h"
 #include "../items/fake_updater.h"
 
@@ -20,7 +21,7 @@
 #include <string>
 
 /// Every file whose name starts with "/virtual/" belongs to it.
-struct TVirtualProject : IProject {
+struct TVirtualProject : TStubProject {
     std::string GetFileName() override { return "/virtual/app.dpr"; }
     std::string GetName() override { return "app"; }
     bool Contains(const std::string& FileName) override {
