@@ -46,6 +46,16 @@ void TModule::SetHasView(bool Value) {
     FHasView = Value;
 }
 
+bool TModule::GetModified() const {
+    std::scoped_lock Lock(FLock);
+    return FModified;
+}
+
+void TModule::SetModified(bool Value) {
+    std::scoped_lock Lock(FLock);
+    FModified = Value;
+}
+
 TRef<IToDoUpdater> TModule::QueryToDoUpdater() {
     // A new updater per query: it finds this module again by name on each use, so nothing here
     // keeps a handler (or the module) alive after the caller drops it.

@@ -25,6 +25,11 @@ public:
     /// supplies (through GetCFileHandlerProc); null when there is nothing.
     TRef<IToDoUpdater> QueryToDoUpdater();
 
+    /// The module's own modified flag: set when its text or (for a project module) one of the
+    /// modules it owns changed since the last save.
+    bool GetModified() const;
+    void SetModified(bool Value);
+
     /// Saves the buffer (see TEditBuffer::Save).
     TStatus Save();
 
@@ -32,6 +37,7 @@ private:
     std::string FFileName;
     std::shared_ptr<TEditBuffer> FBuffer;
     bool FHasView = false;
+    bool FModified = false;
     mutable std::mutex FLock;
 };
 
