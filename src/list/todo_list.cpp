@@ -3,7 +3,9 @@
 #include "comments/trim_text.h"
 #include "host/clipboard.h"
 #include "host/errors.h"
+#include "host/events.h"
 #include "host/ini_file.h"
+#include "host/module.h"
 #include "host/parse_thread.h"
 #include "host/project.h"
 #include "host/utf8.h"
@@ -31,6 +33,19 @@ namespace {
 const std::wstring HasViewKey = Utf8ToWide(ToDoStrings::_ikHasView);
 const std::wstring InProjectKey = Utf8ToWide(ToDoStrings::_ikInProject);
 const std::wstring ProjectItemKey = Utf8ToWide(ToDoStrings::_ikProjectItem);
+
+/// The key of a file name in the manager index: equal for names SameFileNameText calls equal.
+std::wstring ManagerKey(const std::string& FileName) {
+    std::wstring Key = Utf8ToWide(FileName);
+    for (wchar_t& C : Key)
+        C = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(C)));
+    return Key;
+}
+
+/// True for a file name whose extension is ".todo" in any letter case.
+bool IsToDoFileName(const std::string& FileName) {
+    return SameFileNameText(std::filesystem::path(FileName).extension().string(), ".todo");
+}
 
 } // namespace
 
@@ -63,7 +78,48 @@ std::shared_ptr<TToDoList> TToDoList::Create() {
     std::shared_ptr<TToDoList> List(new TToDoList);
     List->FExtensionIndex = AddOTAExtension(List);
     List->ReadFilters();
+    List->Subscribe();
     return List;
+}
+
+void TToDoList::Subscribe() {
+    // The handlers hold a plain pointer: the destructor unsubscribes before anything goes, and
+    // the host raises these events on the main thread, which also destroys the service.
+    TToDoList* Self = this;
+    FSubscriptions = {
+        EvActiveProjectChanged().Add([Self](TProjectGroup& G) { Self->ActiveProjectChanged(G); }),
+        EvModuleModified().Add(
+            [Self](TModule* M, const std::string& F) { Self->ProjectModuleModified(M, F); }),
+        EvProjectModuleRemoved().Add(
+            [Self](IProject& P, const std::string& F) { Self->ProjectModuleRemoved(P, F); }),
+        EvProjectModuleAdded().Add(
+            [Self](IProject& P, TCustomFileEntry& E) { Self->ProjectModuleAdded(P, E); }),
+        EvProjectModuleRenamed().Add(
+            [Self](IProject& P, const std::string& Old, const std::string& New) {
+                Self->ProjectModuleRenamed(P, Old, New);
+            }),
+        EvProjectRenamed().Add([Self](IProject& P, const std::string& Old, const std::string& New) {
+            Self->ProjectRenamed(P, Old, New);
+        }),
+        EvViewNotification().Add(
+            [Self](TEditView* V, TViewOperation Op) { Self->ViewNotification(V, Op); }),
+        EvModuleActivated().Add([Self](TModule* M) { Self->ModuleActivated(M); }),
+    };
+}
+
+void TToDoList::Unsubscribe() {
+    auto Remove = [](auto& Event, unsigned& Token) {
+        if (Token)
+            Event.Remove(std::exchange(Token, 0));
+    };
+    Remove(EvActiveProjectChanged(), FSubscriptions[0]);
+    Remove(EvModuleModified(), FSubscriptions[1]);
+    Remove(EvProjectModuleRemoved(), FSubscriptions[2]);
+    Remove(EvProjectModuleAdded(), FSubscriptions[3]);
+    Remove(EvProjectModuleRenamed(), FSubscriptions[4]);
+    Remove(EvProjectRenamed(), FSubscriptions[5]);
+    Remove(EvViewNotification(), FSubscriptions[6]);
+    Remove(EvModuleActivated(), FSubscriptions[7]);
 }
 
 void TToDoList::BeforeDestruction() {
@@ -83,6 +139,7 @@ void TToDoList::BeforeDestruction() {
 TToDoList::~TToDoList() {
     BeforeDestruction();
     WriteFilters();
+    Unsubscribe();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -138,10 +195,26 @@ std::vector<TRef<IToDoManager>> TToDoList::Managers() {
 
 TRef<IToDoManager> TToDoList::FindManager(const std::string& FileName) {
     std::scoped_lock Lock(FManagerLock);
+    auto It = FManagerIndex.find(ManagerKey(FileName));
+    if (It == FManagerIndex.end())
+        return nullptr;
+    if (It->second->IsManager(FileName))
+        return It->second;
+    // The manager answers to another name now (renamed behind the index's back): ask them all.
     for (const auto& M : FManagers)
         if (M && M->IsManager(FileName))
             return M;
     return nullptr;
+}
+
+void TToDoList::UnindexManager(const TRef<IToDoManager>& Manager) {
+    auto Key = FManagerKeys.find(Manager.get());
+    if (Key == FManagerKeys.end())
+        return;
+    auto It = FManagerIndex.find(Key->second);
+    if (It != FManagerIndex.end() && It->second == Manager)
+        FManagerIndex.erase(It);
+    FManagerKeys.erase(Key);
 }
 
 TRef<IToDoManager> TToDoList::CreateManager(const std::string& FileName, bool Notify) {
@@ -157,6 +230,10 @@ TRef<IToDoManager> TToDoList::CreateManager(const std::string& FileName, bool No
     {
         std::scoped_lock Lock(FManagerLock);
         FManagers.push_back(Manager);
+        // The first manager of a name is the one FindManager returns, as a walk would.
+        auto Key = ManagerKey(FileName);
+        if (FManagerIndex.try_emplace(Key, Manager).second)
+            FManagerKeys.emplace(Manager.get(), std::move(Key));
     }
     if (Notify)
         if (IParseThread* Thread = ParseThread())
@@ -168,10 +245,12 @@ void TToDoList::DeleteManager(const TRef<IToDoManager>& Manager) {
     // Released after the lock, so that a manager's destructor never runs under ManagerLock.
     TRef<IToDoManager> Removed;
     auto Remove = [&] {
-        auto It = std::find(FManagers.begin(), FManagers.end(), Manager);
-        if (It != FManagers.end()) {
+        // From the end: a project change drops managers walking backwards.
+        auto It = std::find(FManagers.rbegin(), FManagers.rend(), Manager);
+        if (It != FManagers.rend()) {
+            UnindexManager(Manager);
             Removed = std::move(*It);
-            FManagers.erase(It);
+            FManagers.erase(std::next(It).base());
         }
     };
     if (FManagerLock.HeldByThisThread()) {
@@ -210,6 +289,122 @@ TStatus TToDoList::AddItem(const std::string& Text) {
     if (!Manager)
         return {};
     return Manager->AddItem(0, Text);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Following the host
+
+void TToDoList::ActiveProjectChanged(TProjectGroup& Sender) {
+    WriteFilters();
+    auto Project = Sender.ActiveProject();
+    if (Project)
+        ReadFilters();
+    std::scoped_lock Lock(FManagerLock);
+    // From the last to the first: a manager that drops itself is removed from under the walk
+    // (DeleteManager sees the lock held), and the earlier indexes stay valid.
+    for (size_t I = FManagers.size(); I-- > 0;) {
+        if (I >= FManagers.size())
+            continue;
+        TRef<IToDoManager> M = FManagers[I];
+        if (M)
+            M->ProjectChanged();
+    }
+    for (size_t I = FOTAManagers.size(); I-- > 0;) {
+        if (I >= FOTAManagers.size())
+            continue;
+        if (auto M = std::dynamic_pointer_cast<IToDoManager>(FOTAManagers[I]))
+            M->ProjectChanged();
+    }
+    EnumProjectUnits(Project);
+    UpdateDisplayCaption();
+    if (IParseThread* Thread = ParseThread())
+        Thread->Modified();
+}
+
+void TToDoList::EnumProjectUnits(const std::shared_ptr<IProject>& Project) {
+    if (!Project)
+        return;
+    auto Units = Project->GetUsesList();
+    std::scoped_lock Lock(FManagerLock);
+    for (const auto& Entry : Units) {
+        if (!Entry)
+            continue;
+        std::string Name = Entry->GetFileName();
+        if (!FindManager(Name))
+            CreateManager(Name, false);
+    }
+}
+
+void TToDoList::ProjectModuleModified(TModule* /*Sender*/, const std::string& FileName) {
+    if (auto M = FindManager(FileName))
+        M->SetIsParsed(false);
+}
+
+void TToDoList::ProjectModuleRemoved(IProject& /*Sender*/, const std::string& FileName) {
+    DeleteManager(FindManager(FileName));
+}
+
+void TToDoList::ProjectModuleAdded(IProject& /*Sender*/, TCustomFileEntry& Entry) {
+    std::string Name = Entry.GetFileName();
+    if (!Name.empty() && !IsToDoFileName(Name) && !FindManager(Name))
+        CreateManager(Name, true);
+}
+
+void TToDoList::ProjectModuleRenamed(IProject& /*Sender*/, const std::string& OldName,
+                                     const std::string& NewName) {
+    std::scoped_lock Lock(FManagerLock);
+    auto M = FindManager(OldName);
+    if (!M || M == std::dynamic_pointer_cast<IToDoManager>(FProjectManager))
+        return;
+    M->Rename(OldName, NewName);
+    if (M->IsManager(NewName)) {
+        UnindexManager(M);
+        auto Key = ManagerKey(NewName);
+        if (FManagerIndex.try_emplace(Key, M).second)
+            FManagerKeys.emplace(M.get(), std::move(Key));
+    }
+}
+
+void TToDoList::ProjectRenamed(IProject& /*Sender*/, const std::string& /*OldName*/,
+                               const std::string& /*NewName*/) {
+    UpdateDisplayCaption();
+}
+
+void TToDoList::ViewNotification(TEditView* View, TViewOperation Operation) {
+    if (!View || !View->GetBuffer())
+        return;
+    std::string Name = View->GetBuffer()->GetFileName();
+    if (IsToDoFileName(Name))
+        return;
+    TRef<IToDoManager> M = FindManager(Name);
+    if (Operation == voInsert) {
+        if (!M)
+            M = CreateManager(Name, false);
+        if (M && View->GetModule()) {
+            TRef<IToDoUpdater> Updater = View->GetModule()->QueryToDoUpdater();
+            if (auto Source = std::dynamic_pointer_cast<ISourceToDoManager>(M))
+                Source->SetUpdater(std::move(Updater));
+        }
+    } else if (Operation == voRemove && M) {
+        if (auto Source = std::dynamic_pointer_cast<ISourceToDoManager>(M))
+            Source->SetUpdater(nullptr);
+        if (!M->InProject())
+            DeleteManager(M);
+    }
+}
+
+void TToDoList::ModuleActivated(TModule* /*Sender*/) {
+    UpdateDisplay(-1);
+}
+
+void TToDoList::UpdateDisplayCaption() {
+    IToDoDisplayForm* Form = GetDisplayForm();
+    if (!Form)
+        return;
+    std::string Caption = ToDoStrings::_sToDoProjectItemName;
+    if (auto Project = MainProjectGroup().ActiveProject())
+        Caption += " - " + Project->GetName();
+    Form->SetCaption(Caption);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -16,7 +16,15 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
+
+class IProject;
+class TCustomFileEntry;
+class TEditView;
+class TModule;
+class TProjectGroup;
+enum TViewOperation : unsigned char;
 
 /// The user-visible texts of the to-do list service.
 namespace ToDoStrings {
@@ -143,6 +151,37 @@ public:
     /// manager on first use. Nothing without an active project and without a project manager.
     TStatus AddItem(const std::string& Text);
 
+    // Following the host: the handlers of the eight host events the service subscribes to at
+    // construction. Main thread. They decide which files have a manager: the active project's
+    // units, the files open in an editor, and the project's to-do file once it is used.
+
+    /// Drops the managers the new project does not keep, makes managers for its units, updates
+    /// the captions and wakes the parse thread.
+    void ActiveProjectChanged(TProjectGroup& Sender);
+    /// Marks the file's manager out of date (which wakes the parse thread).
+    void ProjectModuleModified(TModule* Sender, const std::string& FileName);
+    /// Drops the file's manager, even when the file is still open in an editor; collates.
+    void ProjectModuleRemoved(IProject& Sender, const std::string& FileName);
+    /// Makes a manager for the added file (not for a ".todo" file).
+    void ProjectModuleAdded(IProject& Sender, TCustomFileEntry& Entry);
+    /// Renames the file's manager; the project's to-do file manager keeps its names.
+    void ProjectModuleRenamed(IProject& Sender, const std::string& OldName,
+                              const std::string& NewName);
+    /// Updates the window caption.
+    void ProjectRenamed(IProject& Sender, const std::string& OldName, const std::string& NewName);
+    /// An opened view gets a manager (not for a ".todo" file) holding the view's updater; a
+    /// closed view's manager loses its updater and goes unless its file is in the project.
+    void ViewNotification(TEditView* View, TViewOperation Operation);
+    /// Redraws the window with the current count.
+    void ModuleActivated(TModule* Sender);
+
+    /// Makes a manager for every unit of Project that has none and that a creator handles
+    /// (the parse thread is not told). Nothing for a null project.
+    void EnumProjectUnits(const std::shared_ptr<IProject>& Project);
+    /// Sets the window's caption: "To-Do List", with " - " and the active project's name when
+    /// there is one. Main thread.
+    void UpdateDisplayCaption();
+
     /// The window or null; the service does not own it. Main thread.
     void SetDisplayForm(IToDoDisplayForm* Form);
     IToDoDisplayForm* GetDisplayForm() const { return FDisplayForm.load(); }
@@ -226,6 +265,10 @@ private:
     /// besides the caller's ManagerLock).
     void NotifyModified();
     bool Cancelled() const;
+    void Subscribe();
+    void Unsubscribe();
+    /// Forgets Manager in the file-name index. Under ManagerLock.
+    void UnindexManager(const TRef<IToDoManager>& Manager);
 
     TSortableList<INTAToDoItem> FItems;
     std::recursive_mutex FItemsLock;
@@ -250,6 +293,13 @@ private:
     std::atomic<bool> FCancelled{false};
     bool FNotifying = false; // guarded by FManagerLock
     bool FDestructionPrepared = false;
+    /// Which files have a manager: the case-folded name each manager of FManagers was created
+    /// for, so that FindManager over a project of many thousand files is not a linear walk.
+    /// Guarded by FManagerLock.
+    std::unordered_map<std::wstring, TRef<IToDoManager>> FManagerIndex;
+    std::unordered_map<IToDoManager*, std::wstring> FManagerKeys;
+    /// The tokens of the host event subscriptions, 0 when not subscribed.
+    std::array<unsigned, 8> FSubscriptions{};
 };
 
 /// The program's one service; null before CreateToDoList and after FreeToDoList. Set and cleared
