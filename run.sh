@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds in Release and runs todolist with the given arguments.
-# Without arguments it shows the to-do list of the bundled examples.
+# Without arguments it shows the to-do list of the bundled Pascal example project.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/scripts/common.sh"
 
@@ -9,6 +9,6 @@ todo_build "$TODO_ROOT/build/release" -DCMAKE_BUILD_TYPE=Release -DTODO_BUILD_TE
 
 if [ $# -eq 0 ]; then
     cd "$TODO_ROOT"
-    set -- list examples
+    set -- --project examples/pascal-app/tasks.dpr list
 fi
 exec "$TODO_ROOT/build/release/apps/todolist/todolist" "$@"
