@@ -222,3 +222,36 @@ bool CollectFiles(const std::vector<std::string>& Paths,
     }
     return Ok;
 }
+
+std::string ShownFileName(const std::string& FileName) {
+    if (FileName.empty())
+        return FileName;
+    std::error_code Ec;
+    auto Cwd = std::filesystem::current_path(Ec);
+    if (Ec)
+        return FileName;
+    auto Rel = std::filesystem::path(FileName).lexically_relative(Cwd);
+    if (Rel.empty() || *Rel.begin() == "..")
+        return FileName;
+    return Rel.string();
+}
+
+TResult<int> OffsetOfLine(std::string_view Text, int Line, int Column) {
+    size_t Start = 0;
+    for (int L = 1; L < Line; ++L) {
+        size_t Lf = Text.find('\n', Start);
+        if (Lf == std::string_view::npos)
+            return TStatus::Error("the file has no line " + std::to_string(Line));
+        Start = Lf + 1;
+    }
+    size_t End = Text.find('\n', Start);
+    if (End == std::string_view::npos)
+        End = Text.size();
+    if (End > Start && Text[End - 1] == '\r')
+        --End;
+    const size_t Col = Column > 1 ? static_cast<size_t>(Column - 1) : 0;
+    if (Start + Col > End)
+        return TStatus::Error("line " + std::to_string(Line) + " has only " +
+                              std::to_string(End - Start) + " bytes");
+    return static_cast<int>(Start + Col);
+}

@@ -55,6 +55,14 @@ struct TPlacedItem {
 /// The items of a parsed manager in file order, placed in the text of Buffer.
 std::vector<TPlacedItem> PlacedItems(TSourceToDoManager& Manager, const TEditBuffer& Buffer);
 
+/// A file name as a user reads it best: relative to the current folder when it lies inside
+/// it, else as given (also for an empty name).
+std::string ShownFileName(const std::string& FileName);
+
+/// The 0-based offset of the 1-based Line and byte Column (0 or 1: the line's start) in Text;
+/// the error says when the line does not exist or is shorter.
+TResult<int> OffsetOfLine(std::string_view Text, int Line, int Column);
+
 /// The message for a file whose extension is not one of a recognised language.
 std::string NotASourceFile(const std::string& File);
 

@@ -3,6 +3,7 @@
 // comment in the buffer, and the buffer is saved safely (or not at all).
 #include "cli_common.h"
 #include "commands.h"
+#include "list_session.h"
 
 #include "host/comment_syntax.h"
 #include "host/module.h"
@@ -92,6 +93,44 @@ int OpenItem(const std::string& Where, TOpenedFile& File, TLocation& Location,
     return ecSuccess;
 }
 
+/// The edit dialog's order: from the end of the comment towards its start.
+TStatus ApplyEdit(TSourceToDoItem& Item, const TEditOptions& O) {
+    TStatus S;
+    if (S.Ok() && O.Text)
+        S = Item.SetText(*O.Text);
+    if (S.Ok() && O.Category)
+        S = Item.SetCategory(*O.Category);
+    if (S.Ok() && O.Owner)
+        S = Item.SetOwner(*O.Owner);
+    if (S.Ok() && O.Priority)
+        S = Item.SetPriority(static_cast<unsigned char>(*O.Priority));
+    if (S.Ok() && O.Checked)
+        S = Item.SetChecked(*O.Checked);
+    return S;
+}
+
+/// edit and delete of row N of the list: the project's files parsed as `list` would, the row's
+/// item changed through the service's managers, its file saved.
+int RunOnRow(int Row, const TRowView& View, const std::function<TStatus(TSourceToDoItem&)>& Act,
+             bool Describe) {
+    TListSession Session;
+    if (TStatus S = Session.OpenProject(); !S)
+        return Fail(ecFailed, S.Message());
+    auto Found = ItemOfRow(Session, Row, View);
+    if (!Found)
+        return Fail(ecFailed, Found.Status().Message());
+    TSourceToDoItem& Item = *Found.Value();
+    const int Offset = Item.GetComment().Start;
+    if (TStatus S = Act(Item); !S) // the buffer is dropped unsaved: the file stays as it was
+        return Fail(ecFailed, S.Message());
+    if (TStatus S = SaveItemFile(Item); !S)
+        return Fail(ecFailed, S.Message());
+    if (Describe)
+        if (auto Line = DescribeItemAt(Item, Offset); !Line.empty())
+            std::printf("%s\n", Line.c_str());
+    return ecSuccess;
+}
+
 } // namespace
 
 int RunEdit(const TEditOptions& O) {
@@ -101,25 +140,16 @@ int RunEdit(const TEditOptions& O) {
                     "--undone");
     if (O.Priority && (*O.Priority < 0 || *O.Priority > 5))
         return Fail(ecUsage, "Priority must be between 0 and 5.");
+    if (auto Row = RowNumber(O.Location))
+        return RunOnRow(
+            *Row, O.View, [&](TSourceToDoItem& Item) { return ApplyEdit(Item, O); }, true);
 
     TOpenedFile File;
     TLocation Location;
     std::shared_ptr<TSourceToDoItem> Item;
     if (int Rc = OpenItem(O.Location, File, Location, Item))
         return Rc;
-
-    // The edit dialog's order: from the end of the comment towards its start.
-    TStatus S;
-    if (S.Ok() && O.Text)
-        S = Item->SetText(*O.Text);
-    if (S.Ok() && O.Category)
-        S = Item->SetCategory(*O.Category);
-    if (S.Ok() && O.Owner)
-        S = Item->SetOwner(*O.Owner);
-    if (S.Ok() && O.Priority)
-        S = Item->SetPriority(static_cast<unsigned char>(*O.Priority));
-    if (S.Ok() && O.Checked)
-        S = Item->SetChecked(*O.Checked);
+    TStatus S = ApplyEdit(*Item, O);
     if (!S) // the buffer is dropped unsaved, so the file stays as it was
         return Fail(ecFailed, S.Message());
     if (auto Saved = File.Save(); !Saved)
@@ -130,6 +160,9 @@ int RunEdit(const TEditOptions& O) {
 }
 
 int RunDelete(const TDeleteOptions& O) {
+    if (auto Row = RowNumber(O.Location))
+        return RunOnRow(
+            *Row, O.View, [](TSourceToDoItem& Item) { return Item.Delete(); }, false);
     TOpenedFile File;
     TLocation Location;
     std::shared_ptr<TSourceToDoItem> Item;

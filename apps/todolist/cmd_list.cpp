@@ -12,6 +12,7 @@
 #include <cwchar>
 #include <filesystem>
 #include <iostream>
+#include <sstream>
 
 namespace {
 
@@ -25,20 +26,6 @@ size_t DisplayWidth(const std::wstring& Text) {
     return Width;
 }
 
-/// The module as a user reads it best: relative to the current folder when it lies inside it.
-std::string ShownModule(const std::string& Module) {
-    if (Module.empty())
-        return Module;
-    std::error_code Ec;
-    auto Cwd = std::filesystem::current_path(Ec);
-    if (Ec)
-        return Module;
-    auto Rel = std::filesystem::path(Module).lexically_relative(Cwd);
-    if (Rel.empty() || *Rel.begin() == "..")
-        return Module;
-    return Rel.string();
-}
-
 std::string Format(const char* Pattern, int A, int B = 0) {
     char Buf[128];
     std::snprintf(Buf, sizeof Buf, Pattern, A, B);
@@ -47,7 +34,8 @@ std::string Format(const char* Pattern, int A, int B = 0) {
 
 /// The list as the window shows it: check mark, action item (one line), priority (blank for
 /// none), module, owner and category, aligned, then the two status-bar lines.
-void PrintTable(TToDoList& List) {
+std::string TableText(TToDoList& List) {
+    std::ostringstream Out;
     using TRow = std::vector<std::wstring>;
     std::vector<TRow> Rows;
     Rows.push_back({L"", Utf8ToWide(ToDoStrings::_sActionItem), Utf8ToWide(ToDoStrings::_sPriority),
@@ -61,7 +49,7 @@ void PrintTable(TToDoList& List) {
             Rows.push_back({Item->GetChecked() ? L"[x]" : L"[ ]",
                             TrimText(Utf8ToWide(Item->GetText())),
                             Priority ? std::to_wstring(Priority) : L"",
-                            Utf8ToWide(ShownModule(Item->GetModuleName())),
+                            Utf8ToWide(ShownFileName(Item->GetModuleName())),
                             TrimText(Utf8ToWide(Item->GetOwner())),
                             TrimText(Utf8ToWide(Item->GetCategory()))});
         }
@@ -82,21 +70,13 @@ void PrintTable(TToDoList& List) {
         }
         while (!Line.empty() && Line.back() == L' ')
             Line.pop_back();
-        std::cout << WideToUtf8(Line) << '\n';
+        Out << WideToUtf8(Line) << '\n';
     }
-    std::cout << '\n'
-              << Format(ToDoStrings::_sStatusBarItems, List.GetTotalCount(), List.GetHiddenCount())
-              << '\n'
-              << Format(ToDoStrings::_sStatusBarPending, List.GetPendingCount()) << '\n';
-}
-
-/// Sets the order the way the window's Sort menu does: choosing an order makes it current in
-/// its remembered direction (ascending in a fresh list); choosing it again reverses it.
-void ApplySort(TToDoList& List, TToDoSortOrder Order, bool Descending) {
-    if (List.GetSortOrder() != Order)
-        List.SetSortOrder(Order);
-    if (List.SortAscending() == Descending)
-        List.SetSortOrder(Order);
+    Out << '\n'
+        << Format(ToDoStrings::_sStatusBarItems, List.GetTotalCount(), List.GetHiddenCount())
+        << '\n'
+        << Format(ToDoStrings::_sStatusBarPending, List.GetPendingCount()) << '\n';
+    return Out.str();
 }
 
 std::string KeyText(const std::wstring& Key, const char* Empty) {
@@ -105,28 +85,42 @@ std::string KeyText(const std::wstring& Key, const char* Empty) {
 
 } // namespace
 
+std::string ListText(TToDoList& List, TListFormat Format) {
+    if (Format == TListFormat::Table)
+        return TableText(List);
+    std::ostringstream Out;
+    TStreamClipboard Clipboard(Out);
+    SetClipboard(&Clipboard);
+    if (Format == TListFormat::Html)
+        List.CopyTableToClipboard();
+    else
+        List.CopyTextToClipboard();
+    SetClipboard(nullptr);
+    return Out.str();
+}
+
 int RunList(const TListOptions& Options) {
     TListSession Session;
     TToDoList& List = Session.List();
+    if (TStatus S = Session.OpenProject(); !S)
+        return Fail(ecFailed, S.Message());
+    if (Options.Format == TListFormat::Html && !Session.Project())
+        return Fail(ecUsage, "the HTML table needs a project (its caption is the project's "
+                             "file name): drop --no-project");
     bool Ok = Session.OpenFiles(Options.Paths);
-    ApplySort(List, Options.Sort, Options.Descending);
-    List.SetShowChecked(Options.ShowCompleted);
+    ApplyRowView(List, Options.View);
     Session.ParseAndWait();
-    if (Options.Format == TListFormat::Tsv) {
-        TStreamClipboard Out(std::cout);
-        SetClipboard(&Out);
-        List.CopyTextToClipboard();
-        SetClipboard(nullptr);
-    } else {
-        PrintTable(List);
-    }
+    std::cout << ListText(List, Options.Format);
     std::cout.flush();
+    RecordRows(List);
     return Ok ? ecSuccess : ecFailed;
 }
 
 int RunFilter(const TFilterOptions& Options) {
     TListSession Session;
     TToDoList& List = Session.List();
+    if (TStatus S = Session.OpenProject(); !S)
+        return Fail(ecFailed, S.Message());
     bool Ok = Session.OpenFiles(Options.Paths);
     Session.ParseAndWait(); // the keys the listed files carry
     struct TKind {

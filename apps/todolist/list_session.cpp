@@ -1,17 +1,34 @@
 #include "list_session.h"
 
 #include "cli_common.h"
+#include "host/file_project.h"
 #include "host/ini_file.h"
 #include "host/module.h"
+#include "host/project_loader.h"
+#include "host/project_watch.h"
 #include "host/source_creators.h"
 #include "items/todo_mgr.h"
+#include "todofile/todo_updaters.h"
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
+
+namespace {
+
+TProjectChoice GProjectChoice;
+
+} // namespace
+
+void SetProjectChoice(TProjectChoice Choice) {
+    GProjectChoice = std::move(Choice);
+}
 
 TListSession::TListSession() {
     // The host's order: its parse thread exists before the package starts, the package's units
     // start, then the host registers its creators and the service is made.
     SetParseThread(&FThread);
+    InitializeToDoUpdaters();
     InitializeToDoMgr();
     InitializeToDoList();
     RegisterSourceManagerCreators();
@@ -25,12 +42,40 @@ TListSession::~TListSession() {
         ToDoList->SetDisplayForm(nullptr);
     UnregisterWindow(FDisplay.Handle);
     FreeToDoList(); // writes the filters into the settings store
+    MainProjectGroup().SetActiveProject(nullptr);
     FinalizeToDoList();
     FinalizeToDoMgr();
+    FinalizeToDoUpdaters();
     SetParseThread(nullptr);
     FThread.Stop();
     // Nothing is saved here: the commands that change a setting save it themselves and report
     // a failure, and the filters the service writes back on its way out are the ones it read.
+}
+
+TStatus TListSession::OpenProject() {
+    if (GProjectChoice.None)
+        return {};
+    std::string Path = GProjectChoice.Path.value_or(".");
+    auto Loaded = LoadProject(Path);
+    if (!Loaded)
+        return Loaded.Status();
+    FProjectPath = Path;
+    FProject = Loaded.Value().Project;
+    FScope = Loaded.Value().Scope;
+    MainProjectGroup().SetActiveProject(FProject); // the service makes the units' managers
+    return {};
+}
+
+TStatus TListSession::ReloadProject() {
+    if (!FProject)
+        return {};
+    auto Loaded = LoadProject(FProjectPath);
+    if (!Loaded)
+        return Loaded.Status();
+    FProject = Loaded.Value().Project;
+    FScope = Loaded.Value().Scope;
+    MainProjectGroup().SetActiveProject(FProject);
+    return {};
 }
 
 bool TListSession::OpenFiles(const std::vector<std::string>& Paths) {
@@ -52,7 +97,14 @@ bool TListSession::OpenFiles(const std::vector<std::string>& Paths) {
             Warn(S.Message());
             Ok = false;
         } else {
-            ToDoList->CreateManager(Name, false);
+            // Opening the view made the manager already (the view event); a file no creator
+            // took through the event still gets one here.
+            if (!ToDoList->FindManager(Name))
+                ToDoList->CreateManager(Name, false);
+            std::string Folder = std::filesystem::path(Name).parent_path().string();
+            auto At = std::lower_bound(FOpenedFolders.begin(), FOpenedFolders.end(), Folder);
+            if (At == FOpenedFolders.end() || *At != Folder)
+                FOpenedFolders.insert(At, Folder);
         }
     };
     if (!CollectFiles(Paths, Open))
@@ -73,4 +125,39 @@ bool TListSession::SaveSettings() {
         return false;
     }
     return true;
+}
+
+std::vector<std::string> TListSession::WatchedFolders() const {
+    std::vector<std::string> Folders = FScope ? FScope->Folders() : std::vector<std::string>{};
+    for (const std::string& F : FOpenedFolders) {
+        // An open file's folder inside a watched project folder is watched already.
+        bool Covered = FScope && FScope->ShouldWatchFolder(F);
+        if (!Covered)
+            Folders.push_back(F);
+    }
+    // A watched tree covers its subfolders (the filter decides which): keep the tops only.
+    std::sort(Folders.begin(), Folders.end());
+    std::vector<std::string> Tops;
+    for (const std::string& F : Folders)
+        if (Tops.empty() || !(F == Tops.back() || F.starts_with(Tops.back() + "/")))
+            Tops.push_back(F);
+    return Tops;
+}
+
+TFileWatcherOptions TListSession::WatcherOptions() const {
+    TFileWatcherOptions Options;
+    // Subfolders of an open file's folder outside the project are not the user's concern;
+    // inside the project its own rules decide.
+    std::shared_ptr<TProjectScope> Scope = FScope;
+    Options.FolderFilter = [Scope](const std::string& Folder) {
+        return Scope && Scope->ShouldWatchFolder(Folder);
+    };
+    return Options;
+}
+
+void TListSession::ApplyFileChanges(const std::vector<TFileChange>& Changes) {
+    if (::ApplyFileChanges(FProject.get(), FScope.get(), Changes) ==
+        TFileChangesOutcome::ReloadProject)
+        if (TStatus S = ReloadProject(); !S)
+            Warn(S.Message());
 }

@@ -774,14 +774,18 @@ TIniFile& AppIniFile() {
         else
             A.Store.emplace(Name);
         A.Loaded = true;
-        for (const std::string& Problem : A.Store->Problems()) {
-            if (A.Report)
-                A.Report(Problem);
-            else
-                std::cerr << "todolist: warning: " << Problem << '\n';
-        }
+        for (const std::string& Problem : A.Store->Problems())
+            ReportSettingsProblem(Problem);
     }
     return *A.Store;
+}
+
+void ReportSettingsProblem(const std::string& Problem) {
+    TAppSettings& A = App();
+    if (A.Report)
+        A.Report(Problem);
+    else
+        std::cerr << "todolist: warning: " << Problem << '\n';
 }
 
 void SetAppIniFileName(std::string FileName) {

@@ -178,3 +178,5 @@ void SetAppIniFileName(std::string FileName);
 /// Receives each load problem of AppIniFile as one line. The default (also restored by an empty
 /// function) prints "todolist: warning: PROBLEM" lines on stderr. Main thread only.
 void SetSettingsProblemReporter(std::function<void(const std::string&)> Report);
+/// Hands one problem with a stored setting to the reporter (standard error without one).
+void ReportSettingsProblem(const std::string& Problem);

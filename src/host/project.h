@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -17,11 +19,22 @@ public:
         return FFileName;
     }
     void SetFileName(std::string FileName) {
-        std::scoped_lock Lock(FLock);
-        FFileName = std::move(FileName);
+        {
+            std::scoped_lock Lock(FLock);
+            FFileName = std::move(FileName);
+        }
+        RenameCounter().fetch_add(1, std::memory_order_release);
     }
+    /// How many renames any entry of this process has seen so far (counted after the new name
+    /// is set). An index of entries by name compares it with the count it last indexed at to
+    /// notice a rename made through an entry, without a hook on every entry.
+    static std::uint64_t RenameCount() { return RenameCounter().load(std::memory_order_acquire); }
 
 private:
+    static std::atomic<std::uint64_t>& RenameCounter() {
+        static std::atomic<std::uint64_t> Counter{0};
+        return Counter;
+    }
     mutable std::mutex FLock;
     std::string FFileName;
 };

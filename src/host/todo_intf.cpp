@@ -9,6 +9,7 @@ void (*RegisterToDoManagerCreatorProc)(TToDoManagerCreator* Creator) = nullptr;
 void (*UnRegisterToDoManagerCreatorProc)(TToDoManagerCreator* Creator) = nullptr;
 std::function<TRef<IToDoManager>(const std::string& FileName, const std::string& SourceFileName)>
     CreateSourceToDoManagerProc;
+std::function<TRef<IToDoManager>(const std::string& FileName)> CreateProjectToDoManagerProc;
 
 // The body is "KEYWORD[ n][ -oOwner][ -cCategory] : Text". The blank after each field ends its
 // last word, the priority comes before the switches (a number after a switch would join the

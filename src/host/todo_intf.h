@@ -59,6 +59,10 @@ extern std::function<TRef<IToDoManager>(const std::string& FileName,
                                         const std::string& SourceFileName)>
     CreateSourceToDoManagerProc;
 
+/// Makes the manager of the project's to-do file (file name in); filled by the manager unit,
+/// empty without it.
+extern std::function<TRef<IToDoManager>(const std::string& FileName)> CreateProjectToDoManagerProc;
+
 /// Produces the body of a to-do comment (no opener or closer) from its fields, for example
 /// "TODO 2 -oAnn -cUI : Fix the splitter". The to-do parser reads the body back to the same
 /// text, owner, category, priority and checked state whenever CheckItemFields accepts them.

@@ -109,6 +109,14 @@ std::optional<std::intptr_t> TQueuedWindow::WaitMessage(unsigned Msg,
     }
 }
 
+std::vector<TWindowMessage> TQueuedWindow::WaitMessages() {
+    std::unique_lock Lock(FLock);
+    FArrived.wait(Lock, [&] { return !FQueue.empty(); });
+    std::vector<TWindowMessage> All(FQueue.begin(), FQueue.end());
+    FQueue.clear();
+    return All;
+}
+
 std::vector<TWindowMessage> TQueuedWindow::TakeMessages() {
     std::scoped_lock Lock(FLock);
     std::vector<TWindowMessage> All(FQueue.begin(), FQueue.end());

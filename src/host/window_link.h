@@ -67,6 +67,8 @@ public:
     std::optional<std::intptr_t> WaitMessage(unsigned Msg, std::chrono::milliseconds Timeout);
     /// Takes every queued message, oldest first, without waiting.
     std::vector<TWindowMessage> TakeMessages();
+    /// Waits (without a time limit) until a message is queued, then takes them all.
+    std::vector<TWindowMessage> WaitMessages();
 
 private:
     mutable std::mutex FLock;

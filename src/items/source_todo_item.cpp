@@ -327,13 +327,28 @@ TStatus TSourceToDoItem::SetChecked(bool Value) {
 }
 
 TStatus TSourceToDoItem::Delete() {
+    return DeleteComment(/*ClearParsedFirst=*/true);
+}
+
+TStatus TSourceToDoItem::DeleteComment(bool ClearParsedFirst, bool WholeLine) {
     std::shared_ptr<TSourceToDoManager> Manager;
     auto Updater = EditableUpdater(Manager);
     if (!Updater)
         return Updater.Status();
-    if (TStatus S = CheckCurrent(*Updater.Value()); !S)
+    IToDoUpdater& U = *Updater.Value();
+    if (TStatus S = CheckCurrent(U); !S)
         return S;
-    Manager->SetIsParsed(false);
-    return Updater.Value()->DeleteText(FComment.Start,
-                                       FComment.Start + static_cast<int>(FCurText.size()), 1);
+    int End = FComment.Start + static_cast<int>(FCurText.size());
+    if (WholeLine && (FComment.Start == 0 || U.HoldsText(FComment.Start - 1, "\n"))) {
+        if (U.HoldsText(End, "\r\n"))
+            End += 2;
+        else if (U.HoldsText(End, "\n"))
+            ++End;
+    }
+    if (ClearParsedFirst)
+        Manager->SetIsParsed(false);
+    TStatus S = U.DeleteText(FComment.Start, End, 1);
+    if (!ClearParsedFirst)
+        Manager->SetIsParsed(false);
+    return S;
 }

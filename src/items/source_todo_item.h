@@ -71,6 +71,12 @@ public:
     std::string GetCurrentText() const { return FCurText; }
     std::shared_ptr<TSourceToDoManager> GetManager() const { return FManager.lock(); }
 
+protected:
+    /// Deletes the whole comment; the manager's parsed flag is cleared before the deletion
+    /// (source items) or after it (project items). With WholeLine, a comment that stands alone
+    /// on its line takes the line's break along, so no empty line is left behind.
+    TStatus DeleteComment(bool ClearParsedFirst, bool WholeLine = false);
+
 private:
     /// The five values a to-do comment reads as.
     struct TValues {

@@ -11,6 +11,7 @@
 #include <utility>
 
 std::function<void(const TRef<IToDoManager>& Manager)> DeleteToDoManagerProc;
+std::function<void(TRef<ISourceToDoManager> Manager)> SetProjectManagerProc;
 
 bool SameFileNameText(std::string_view A, std::string_view B) {
     if (A == B)
@@ -127,9 +128,8 @@ TRef<IToDoUpdater> TSourceToDoManager::GetUpdater() {
     TRef<IToDoUpdater> Found;
     if (auto Module = FindDocModule(SourceFileName)) {
         Found = Module->QueryToDoUpdater();
-    } else if (auto GetHandler = GetCFileHandlerProc) {
-        if (const TCFileHandlerClass* Class = GetHandler(FileName))
-            Found = std::dynamic_pointer_cast<IToDoUpdater>(Class->Create(FileName));
+    } else {
+        Found = SourceUpdaterOf(FileName); // a unit of the project that is not loaded
     }
     std::scoped_lock Lock(FLock);
     if (!FUpdater) // another thread may have found one meanwhile; the first stays

@@ -83,6 +83,8 @@ private:
 
 /// Asks the to-do list to drop a manager; filled by the list service, null without one.
 extern std::function<void(const TRef<IToDoManager>& Manager)> DeleteToDoManagerProc;
+/// Sets the to-do list's project manager (null clears it); filled by the list service.
+extern std::function<void(TRef<ISourceToDoManager> Manager)> SetProjectManagerProc;
 
 /// True when two file names are equal without regard to case (compared as decoded text).
 bool SameFileNameText(std::string_view A, std::string_view B);

@@ -13,6 +13,8 @@
 #include "items/source_todo_item.h"
 #include "items/source_todo_manager.h"
 #include "list/filter_keys.h"
+#include "table/html_table.h"
+#include "table/table_options.h"
 
 #include <algorithm>
 #include <clocale>
@@ -79,6 +81,9 @@ std::shared_ptr<TToDoList> TToDoList::Create() {
     List->FExtensionIndex = AddOTAExtension(List);
     List->ReadFilters();
     List->Subscribe();
+    if (!Table())
+        CreateTable();
+    List->ReadTableOptions();
     return List;
 }
 
@@ -140,6 +145,7 @@ TToDoList::~TToDoList() {
     BeforeDestruction();
     WriteFilters();
     Unsubscribe();
+    FreeTable();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -317,6 +323,10 @@ void TToDoList::ActiveProjectChanged(TProjectGroup& Sender) {
     }
     EnumProjectUnits(Project);
     UpdateDisplayCaption();
+    if (THTMLTable* T = Table())
+        T->SetCaption(
+            Project ? Utf8ToWide(std::filesystem::path(Project->GetFileName()).filename().string())
+                    : std::wstring());
     if (IParseThread* Thread = ParseThread())
         Thread->Modified();
 }
@@ -927,6 +937,17 @@ std::wstring TToDoList::GetTextOfItems() {
     return Text;
 }
 
+void TToDoList::CopyTableToClipboard() {
+    std::scoped_lock Lock(FItemsLock);
+    ::CopyTableToClipboard(*this);
+}
+
+void TToDoList::ReadTableOptions() {
+    if (THTMLTable* T = Table())
+        if (TStatus S = ::ReadTableOptions(*T, AppIniFile()); !S)
+            ReportSettingsProblem(S.Message());
+}
+
 void TToDoList::CopyTextToClipboard() {
     std::wstring Text = GetTextOfItems(); // the clipboard stays as it was if this throws
     Clipboard().Clear();
@@ -943,9 +964,6 @@ std::shared_ptr<TToDoList> GToDoListRef; // main thread
 // ToDoList, so that the service never goes away under a running parse. Never taken while
 // holding ManagerLock or ItemsLock.
 std::mutex GParseClientLock;
-
-std::mutex GCreatorsLock;                               // guards GCreators
-std::vector<TToDoManagerCreator*>* GCreators = nullptr; // owned creators; made on first use
 
 /// The parse client: every pass of the host's parse thread parses the list when there is one.
 class TToDoListParseThread : public IParseThreadParser {
@@ -985,25 +1003,6 @@ void FreeToDoList() {
     List.reset();
 }
 
-void RegisterToDoManagerCreator(TToDoManagerCreator* Creator) {
-    std::scoped_lock Lock(GCreatorsLock);
-    if (!GCreators)
-        GCreators = new std::vector<TToDoManagerCreator*>;
-    if (std::find(GCreators->begin(), GCreators->end(), Creator) == GCreators->end())
-        GCreators->push_back(Creator);
-}
-
-void UnRegisterToDoManagerCreator(TToDoManagerCreator* Creator) {
-    std::scoped_lock Lock(GCreatorsLock);
-    if (GCreators)
-        std::erase(*GCreators, Creator);
-}
-
-std::vector<TToDoManagerCreator*> ToDoManagerCreators() {
-    std::scoped_lock Lock(GCreatorsLock);
-    return GCreators ? *GCreators : std::vector<TToDoManagerCreator*>{};
-}
-
 void InitializeToDoList() {
     std::scoped_lock Lock(GUnitLock);
     if (GUnitCount++ > 0)
@@ -1017,6 +1016,10 @@ void InitializeToDoList() {
         if (ToDoList)
             ToDoList->DeleteManager(Manager);
     };
+    SetProjectManagerProc = [](TRef<ISourceToDoManager> Manager) {
+        if (ToDoList)
+            ToDoList->SetProjectManager(std::move(Manager));
+    };
 }
 
 void FinalizeToDoList() {
@@ -1024,19 +1027,11 @@ void FinalizeToDoList() {
     if (GUnitCount == 0 || --GUnitCount > 0)
         return;
     DeleteToDoManagerProc = nullptr;
+    SetProjectManagerProc = nullptr;
     RegisterToDoManagerCreatorProc = nullptr;
     UnRegisterToDoManagerCreatorProc = nullptr;
     if (auto* Thread = dynamic_cast<TParseThread*>(ParseThread()))
         Thread->Remove(GParseClient);
     GParseClient.reset();
-    std::vector<TToDoManagerCreator*>* Creators = nullptr;
-    {
-        std::scoped_lock CreatorsLock(GCreatorsLock);
-        std::swap(Creators, GCreators);
-    }
-    if (Creators) {
-        for (TToDoManagerCreator* C : *Creators)
-            delete C;
-        delete Creators;
-    }
+    FreeToDoManagerCreators();
 }

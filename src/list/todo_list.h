@@ -7,6 +7,7 @@
 #include "host/status.h"
 #include "host/todo_intf.h"
 #include "host/tools_api.h"
+#include "items/todo_mgr.h"
 
 #include <array>
 #include <atomic>
@@ -242,6 +243,12 @@ public:
     std::wstring GetTextOfItems();
     /// Replaces the clipboard's contents with GetTextOfItems. Main thread.
     void CopyTextToClipboard();
+    /// Replaces the clipboard's contents with the listed items as the HTML table (global Table);
+    /// nothing without an active project. Main thread.
+    void CopyTableToClipboard();
+    /// Loads the table's stored options into the global Table; a damaged value is reported as a
+    /// settings problem and leaves what could be read.
+    void ReadTableOptions();
 
     /// Makes a running or later Parse stop between managers (shut-down).
     void Cancel() { FCancelled.store(true); }
@@ -311,14 +318,6 @@ TToDoList& CreateToDoList();
 /// Prepares the service for destruction, waits until a parse in progress has stopped, clears
 /// ToDoList and releases the service (its destructor writes the filters). Nothing without one.
 void FreeToDoList();
-
-/// Creator registry. Register appends Creator unless it is already registered and takes it over;
-/// Unregister removes it without freeing it. Both are stored in the host hooks by
-/// InitializeToDoList.
-void RegisterToDoManagerCreator(TToDoManagerCreator* Creator);
-void UnRegisterToDoManagerCreator(TToDoManagerCreator* Creator);
-/// The registered creators in registration order (not owned by the caller).
-std::vector<TToDoManagerCreator*> ToDoManagerCreators();
 
 /// Start-up of the list unit: adds the parse client to the host's parse thread (when one is
 /// installed) and fills the creator-registration hooks and the manager-deletion hook. Counted:

@@ -1,6 +1,6 @@
 // End-to-end tests of `todolist list` and `todolist filter` on a copy of a small project; settings,
 // home and config folders lie in a temporary folder, so the user's own are never touched.
-#include "../host/temp_dir.h"
+#include "cli_run.h"
 
 #include <gtest/gtest.h>
 
@@ -20,72 +20,19 @@ namespace {
 
 const fs::path DataDir = fs::path(TODO_TEST_DATA_DIR) / "cli" / "list";
 
-std::string Quote(const std::string& S) {
-    std::string Q = "'";
-    for (char C : S)
-        Q += C == '\'' ? std::string("'\\''") : std::string(1, C);
-    return Q + "'";
-}
-
-/// Text with every Placeholder replaced by Value.
-std::string Replace(std::string Text, const std::string& Placeholder, const std::string& Value) {
-    for (size_t At = Text.find(Placeholder); At != std::string::npos;
-         At = Text.find(Placeholder, At + Value.size()))
-        Text.replace(At, Placeholder.size(), Value);
-    return Text;
-}
-
 /// The settings file as the filters write it, values already escaped.
 std::string Ini(const std::string& Cats, const std::string& Owners, const std::string& Items) {
     return "[ToDo List]\nHiddenCategories=" + Cats + "\nHiddenOwners=" + Owners +
            "\nHiddenItems=" + Items + "\n";
 }
 
-struct TRun {
-    int Exit = -1; ///< -1 when the program did not exit normally (a crash)
-    std::string Out, Err;
-};
-
-class ListTest : public ::testing::Test {
+class ListTest : public ::testing::Test, public TCliRunner {
 protected:
-    ListTest() {
-        fs::copy(DataDir / "project", Tmp.File("project"), fs::copy_options::recursive);
-        // Sorting and column widths follow the locale: pin a UTF-8 one that sorts by code point.
-        Env["LC_ALL"] = "C.UTF-8";
-        Env["HOME"] = Tmp.File("home");
-        Env["XDG_CONFIG_HOME"] = Tmp.File("home/.config");
-        Env["TODOLIST_CONFIG"] = Settings();
-    }
+    using TCliRunner::Run;
+    // These tests list the files they name: the project in the current folder stays closed.
+    ListTest() : TCliRunner(DataDir / "project") { Options = {"--no-project"}; }
 
     static std::string Expected(const char* Name) { return ReadBytes(DataDir / Name); }
-    /// The settings file every run uses unless a test changes Env.
-    std::string Settings() const { return Tmp.File("todolist.ini"); }
-
-    /// Runs todolist with Args in the project copy, with the variables of Env set (an empty
-    /// optional unsets one).
-    TRun Run(const std::vector<std::string>& Args) {
-        std::string Cmd = "cd " + Quote(Tmp.File("project")) + "; ";
-        for (const auto& [Name, Value] : Env)
-            Cmd += Value ? "export " + Quote(Name + '=' + *Value) + "; " : "unset " + Name + "; ";
-        Cmd += Quote(TODOLIST_EXE);
-        for (const auto& A : Args)
-            Cmd += ' ' + Quote(A);
-        Cmd += " >" + Quote(Tmp.File("out")) + " 2>" + Quote(Tmp.File("err"));
-        int Status = std::system(Cmd.c_str());
-        return {WIFEXITED(Status) ? WEXITSTATUS(Status) : -1, ReadBytes(Tmp.File("out")),
-                ReadBytes(Tmp.File("err"))};
-    }
-
-    /// The standard output of a run that must succeed with nothing on standard error.
-    std::string Ok(const std::vector<std::string>& Args) {
-        TRun R = Run(Args);
-        EXPECT_EQ(R.Exit, 0) << R.Err;
-        EXPECT_EQ(R.Err, "");
-        return R.Out;
-    }
-
-    TTempDir Tmp;
-    std::map<std::string, std::optional<std::string>> Env;
 };
 
 TEST_F(ListTest, PrintsTheCollatedList) {

@@ -150,16 +150,16 @@ TEST(SourceToDoItemTest, SingleSetterWritesExactBytesOrRefuses) {
 }
 
 TEST(SourceToDoItemTest, RefusesStaleOrphanedOrReadOnlyItems) {
-    TFakeFile File(Prefix + "{ TODO: x }" + Suffix);
+    TFakeFile File(Prefix + "{ TODO: x }" + Suffix, "/virtual/unit.txt");
     auto Item = File.Item(0);
     File.Updater->Text.insert(0, "// new line\n");
     for (TStatus S : {Item->SetText("y"), Item->SetChecked(true), Item->Delete()})
         EXPECT_THAT(S.Message(),
-                    testing::HasSubstr("/virtual/unit.pas:25 changed since it was read"));
+                    testing::HasSubstr("/virtual/unit.txt:25 changed since it was read"));
 
-    File.Manager->SetUpdater(nullptr); // no module and no handler: no updater is found again
+    File.Manager->SetUpdater(nullptr); // a file of no language: none is found again
     EXPECT_EQ(Item->SetText("y").Message(),
-              "/virtual/unit.pas has no updater; its to-do items cannot be changed");
+              "/virtual/unit.txt has no updater; its to-do items cannot be changed");
     File.Manager->SetUpdater(File.Updater);
     File.Manager.reset(); // an item outliving its manager still reads but changes nothing
     EXPECT_FALSE(Item->IsValid());

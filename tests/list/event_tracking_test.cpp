@@ -4,6 +4,8 @@
 #include "../host/temp_dir.h"
 #include "list_fixture.h"
 
+#include "comments/cfile_handler.h"
+#include "host/c_language.h"
 #include "host/events.h"
 #include "host/module.h"
 #include "host/source_creators.h"
@@ -61,6 +63,8 @@ struct TTrackingFixture {
 
     TTrackingFixture() {
         SetAppIniFileName(SettingsDir.File("todolist.ini"));
+        InitializeToDoUtils();
+        InitializeCLanguage();
         InitializeToDoMgr();
         InitializeToDoList();
         RegisterSourceManagerCreators();
@@ -80,6 +84,8 @@ struct TTrackingFixture {
         FreeToDoList();
         FinalizeToDoList();
         FinalizeToDoMgr();
+        FinalizeCLanguage();
+        FinalizeToDoUtils();
     }
 
     std::shared_ptr<TSetProject> Project(const std::string& Name,

@@ -334,9 +334,11 @@ TEST(ToDoListServicesTest, HostCreatorsMakeSourceManagers) {
         struct {
             const char* Name;
             bool Made;
-        } Cases[] = {{"/src/unit.pas", true},    {"/src/main.c", true},
-                     {"/src/web/app.tsx", true}, {"/src/notes.txt", false},
-                     {"/src/app.todo", false},   {"/src/Makefile", false}};
+        } Cases[] = {{"/src/unit.pas", true},
+                     {"/src/main.c", true},
+                     {"/src/web/app.tsx", true},
+                     {"/src/notes.txt", false},
+                     {"/src/Makefile", false}};
         for (const auto& C : Cases) {
             auto M = F.List->CreateManager(C.Name, false);
             EXPECT_EQ(M != nullptr, C.Made) << C.Name;

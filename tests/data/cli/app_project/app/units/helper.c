@@ -1,0 +1,2 @@
+// TODO: not a unit of the project
+int helper(void);
