@@ -59,7 +59,7 @@ out="$work/watch.out"
 (cd "$proj" && exec "$todolist" watch >"$out" 2>&1) &
 watch_pid=$!
 until grep -q "items pending" "$out" 2>/dev/null; do sleep 0.05; done
-target=$(find "$proj/src" -name '*.c' | head -n 1)
+target=$(find "$proj/src" -name '*.c' -print -quit)
 python3 - "$out" "$target" "$saves" <<'PY'
 import os, sys, time
 out, target, saves = sys.argv[1], sys.argv[2], int(sys.argv[3])

@@ -226,9 +226,13 @@ bool CollectFiles(const std::vector<std::string>& Paths,
 std::string ShownFileName(const std::string& FileName) {
     if (FileName.empty())
         return FileName;
-    std::error_code Ec;
-    auto Cwd = std::filesystem::current_path(Ec);
-    if (Ec)
+    // The commands never change folder: asked once, not once per listed row.
+    static const std::filesystem::path Cwd = [] {
+        std::error_code Ec;
+        auto Path = std::filesystem::current_path(Ec);
+        return Ec ? std::filesystem::path() : Path;
+    }();
+    if (Cwd.empty())
         return FileName;
     auto Rel = std::filesystem::path(FileName).lexically_relative(Cwd);
     if (Rel.empty() || *Rel.begin() == "..")

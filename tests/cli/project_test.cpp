@@ -122,6 +122,19 @@ TEST_F(ProjectTest, AddAtInsertsACommentIntoASourceFileAndWarnsOfABrace) {
     EXPECT_NE(R.Err.find("warning: the text holds '}'"), std::string::npos) << R.Err;
 }
 
+TEST_F(ProjectTest, HtmlListFollowsTheStoredTableOptions) {
+    EXPECT_EQ(Ok({"table", "--column", "owner", "--title", "Who", "--font-bold"}), "");
+    const std::string Dir = fs::canonical(Tmp.File("project")).string();
+    EXPECT_EQ(Ok({"list", "--format", "html"}), Replace(Expected("list.html"), "@DIR@", Dir));
+    const std::string Stored = ReadBytes(Settings());
+    TRun R = Run({"table", "--border", "x"}); // refused: nothing is saved
+    EXPECT_EQ(R.Exit, 1);
+    EXPECT_EQ(R.Err, "todolist: --border: 'x' is not an integer\n");
+    EXPECT_EQ(ReadBytes(Settings()), Stored);
+    Options = {"--no-project"};
+    EXPECT_EQ(Run({"list", "--format", "html"}).Exit, 2);
+}
+
 /// Runs `watch` with its output going to a file, changes a file on disk and waits for the list
 /// to follow; Ctrl+C ends it with success.
 TEST_F(ProjectTest, WatchPrintsEachNewListUntilInterrupted) {
