@@ -16,26 +16,27 @@ TStatus TSourceUpdater::NotOpen() const {
     return TStatus::Error(FFileName + " is not open in an editor");
 }
 
-TStatus TSourceUpdater::DeleteText(int StartPos, int EndPos, int /*Section*/) {
-    auto Buffer = LoadedBuffer();
-    if (!Buffer)
+TStatus TSourceUpdater::Edit(const std::function<TStatus(TEditBuffer&)>& Change) {
+    auto Module = FindDocModule(FFileName);
+    if (!Module)
         return NotOpen();
-    return Buffer->Delete(StartPos, EndPos);
+    TStatus S = Change(*Module->GetBuffer());
+    if (S)
+        Module->Modified(); // as an editor reports a changed buffer
+    return S;
+}
+
+TStatus TSourceUpdater::DeleteText(int StartPos, int EndPos, int /*Section*/) {
+    return Edit([&](TEditBuffer& B) { return B.Delete(StartPos, EndPos); });
 }
 
 TStatus TSourceUpdater::UpdateText(int StartPos, int EndPos, std::string_view Text,
                                    int /*Section*/) {
-    auto Buffer = LoadedBuffer();
-    if (!Buffer)
-        return NotOpen();
-    return Buffer->Replace(StartPos, EndPos, Text);
+    return Edit([&](TEditBuffer& B) { return B.Replace(StartPos, EndPos, Text); });
 }
 
 TStatus TSourceUpdater::AddText(int Pos, std::string_view Text, int /*Section*/) {
-    auto Buffer = LoadedBuffer();
-    if (!Buffer)
-        return NotOpen();
-    return Buffer->Insert(Pos, Text);
+    return Edit([&](TEditBuffer& B) { return B.Insert(Pos, Text); });
 }
 
 TStatus TSourceUpdater::MakeComment(std::string& Text) {

@@ -4,6 +4,7 @@
 #include "host/edit_buffer.h"
 #include "host/itodo_updater.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -20,8 +21,8 @@ public:
     TLanguage GetLanguage() const { return FLanguage; }
 
     /// The edits fail with "FILE is not open in an editor" when no module is loaded, and for
-    /// a range outside the text; a successful edit marks the buffer modified. Section is
-    /// ignored.
+    /// a range outside the text; a successful edit marks the buffer modified and raises the
+    /// module's modification (EvModuleModified). Section is ignored.
     TStatus DeleteText(int StartPos, int EndPos, int Section) override;
     TStatus UpdateText(int StartPos, int EndPos, std::string_view Text, int Section) override;
     TStatus AddText(int Pos, std::string_view Text, int Section) override;
@@ -37,6 +38,9 @@ private:
     /// The buffer of the loaded module of FFileName, or null.
     std::shared_ptr<TEditBuffer> LoadedBuffer() const;
     TStatus NotOpen() const;
+    /// Runs Change on the loaded module's buffer and reports a successful change as the
+    /// module's modification.
+    TStatus Edit(const std::function<TStatus(TEditBuffer&)>& Change);
 
     std::string FFileName;
     TLanguage FLanguage;
