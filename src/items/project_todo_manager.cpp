@@ -2,11 +2,8 @@
 
 #include "host/canvas.h"
 #include "host/module.h"
+#include "todofile/todo_file_name.h"
 #include "todofile/todo_module.h"
-
-#include <algorithm>
-#include <cctype>
-#include <filesystem>
 
 // ---------------------------------------------------------------------------------------------
 // TProjectToDoItem
@@ -110,8 +107,5 @@ TRef<IToDoManager> TProjectManagerCreator::CreateManager(const std::string& File
 }
 
 bool TProjectManagerCreator::CanHandleFile(const std::string& FileName) {
-    std::string Ext = std::filesystem::path(FileName).extension().string();
-    std::transform(Ext.begin(), Ext.end(), Ext.begin(),
-                   [](unsigned char C) { return static_cast<char>(std::tolower(C)); });
-    return Ext == ".todo";
+    return IsToDoFileName(FileName);
 }

@@ -15,6 +15,7 @@
 #include "list/filter_keys.h"
 #include "table/html_table.h"
 #include "table/table_options.h"
+#include "todofile/todo_file_name.h"
 
 #include <algorithm>
 #include <clocale>
@@ -42,11 +43,6 @@ std::wstring ManagerKey(const std::string& FileName) {
     for (wchar_t& C : Key)
         C = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(C)));
     return Key;
-}
-
-/// True for a file name whose extension is ".todo" in any letter case.
-bool IsToDoFileName(const std::string& FileName) {
-    return SameFileNameText(std::filesystem::path(FileName).extension().string(), ".todo");
 }
 
 } // namespace
@@ -286,10 +282,8 @@ TStatus TToDoList::AddItem(const std::string& Text) {
         auto Project = MainProjectGroup().ActiveProject();
         if (!Project)
             return {};
-        std::filesystem::path Name(Project->GetFileName());
-        Name.replace_extension(".todo");
-        Manager =
-            std::dynamic_pointer_cast<ISourceToDoManager>(CreateManager(Name.string(), false));
+        Manager = std::dynamic_pointer_cast<ISourceToDoManager>(
+            CreateManager(ToDoFileNameOf(Project->GetFileName()), false));
         SetProjectManager(Manager);
     }
     if (!Manager)

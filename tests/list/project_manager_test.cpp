@@ -38,9 +38,9 @@ TEST(ProjectManagerTest, CreatorHandlesToDoExtensionInAnyCase) {
         const char* Name;
         bool Handled;
     } Cases[] = {
-        {"/p/app.todo", true},    {"/p/app.TODO", true}, {"/p/app.Todo", true},
-        {"/p/x.todo.bak", false}, {"/p/todo", false},    {"/p/app.todox", false},
-        {"/p/app.pas", false},
+        {"/p/app.todo", true}, {"/p/app.TODO", true}, {"app.Todo", true},
+        {"x.todo.bak", false}, {"todo", false},       {".todox", false},
+        {"/p/app.pas", false}, {"/p/.todo", true},    {".TODO", true},
     };
     TProjectManagerCreator Creator;
     for (const auto& C : Cases)
