@@ -104,7 +104,7 @@ TEST(UsesClause, NamesOnlyTheFilesGivenWithIn) {
          {"it's {not a comment}.pas", "x/b.pas"}},
         {"uses SysUtils, Classes; const S = 'in ''no.pas'''; uses A in 'a.pas';", {"a.pas"}},
         {"uses A in 'a.pas'; begin Run(X in 'y.pas'); end. uses B in 'b.pas';", {"a.pas"}},
-        {"package P; requires rtl, vcl; contains U in 'u.pas', V in 'v\\v.pas'; end.",
+        {"package P; requires rtl, widgets; contains U in 'u.pas', V in 'v\\v.pas'; end.",
          {"u.pas", "v\\v.pas"}},
         {"program P; { unclosed comment uses A in 'a.pas';", {}},
         {"", {}},
