@@ -5,6 +5,7 @@
 // "/virtual/" file, a visible display that records the posted messages, and a settings file in
 // a temporary folder.
 
+#include "../host/fixed_item.h"
 #include "../host/stub_project.h"
 #include "../host/temp_dir.h"
 #include "../items/fake_updater.h"
@@ -51,36 +52,9 @@ struct TMemoryCreator : TToDoManagerCreator {
     }
 };
 
-/// What an item of another package's manager says.
-struct TPluginFields {
-    std::string Text, Owner, Category, Kind;
-    int Priority = 0;
-    bool Checked = false;
-};
-
-/// An item of another package's manager; immutable once made, so any thread may read it.
-struct TPluginItem : INTAToDoItem {
-    const TPluginFields Fields;
-    explicit TPluginItem(TPluginFields F) : Fields(std::move(F)) {}
-    bool CanDelete() override { return false; }
-    bool CanEdit() override { return false; }
-    bool CanShow() override { return false; }
-    TStatus Delete() override { return {}; }
-    void DrawImage(TCanvas&, const TRect&) override {}
-    void DoubleClicked() override {}
-    bool Edit() override { return false; }
-    std::string GetText() override { return Fields.Text; }
-    int GetPriority() override { return Fields.Priority; }
-    std::string GetCategory() override { return Fields.Category; }
-    bool GetChecked() override { return Fields.Checked; }
-    std::string GetModuleName() override { return ""; }
-    std::string GetKind() override { return Fields.Kind; }
-    int GetData() override { return 0; }
-    std::string GetOwner() override { return Fields.Owner; }
-    bool IsValid() override { return true; }
-    TStatus SetChecked(bool) override { return {}; }
-    TStatus Show() override { return {}; }
-};
+/// Items of another package's manager: fixed items of a kind of their own.
+using TPluginFields = TItemFields;
+using TPluginItem = TFixedItem;
 
 /// Another package's manager over a fixed item list.
 struct TPluginManager : IOTAToDoManager {
