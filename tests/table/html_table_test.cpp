@@ -2,6 +2,7 @@
 
 #include "fake_items.h"
 
+#include "../host/stub_project.h"
 #include "../host/temp_dir.h"
 
 #include "host/clipboard.h"
@@ -33,19 +34,10 @@ THTMLFont Font(int Size, const char* Face, TColor Color, bool Bold, bool Italic)
     return F;
 }
 
-struct TProject : IProject {
+struct TProject : TStubProject {
     std::string GetFileName() override { return "/p/app.dpr"; }
     std::string GetName() override { return "app"; }
     bool Contains(const std::string&) override { return false; }
-    std::shared_ptr<TCustomFileEntry> FindFileEntry(const std::string&) override { return nullptr; }
-    std::vector<std::shared_ptr<TCustomFileEntry>> GetUsesList() override { return {}; }
-    std::shared_ptr<TModule> GetProjectModule() override { return nullptr; }
-    bool GetModified() override { return false; }
-    void SetModified(bool) override {}
-    void AddFile(const std::string&) override {}
-    void RemoveFile(const std::string&) override {}
-    void RenameFile(const std::string&, const std::string&) override {}
-    void Rename(const std::string&) override {}
 };
 
 } // namespace
