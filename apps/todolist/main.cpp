@@ -1,5 +1,6 @@
 // todolist: the command-line front end. It only parses arguments and hands them to the commands.
 #include "cli_common.h"
+#include "cmd_query.h"
 #include "cmd_table.h"
 #include "commands.h"
 #include "list_session.h"
@@ -237,6 +238,20 @@ int main(int argc, char** argv) {
                      "project's")
         ->needs(TablePreview);
 
+    TQueryCommandOptions Query;
+    auto* QueryCmd = App.add_subcommand(
+        "query", "ask the running To-Do List window what it shows: count, selected-row, "
+                 "selected-column, cell-rect COL ROW, text-length COL INDEX, text COL INDEX or "
+                 "checked INDEX (COL and ROW are grid columns and rows, row 0 the header; INDEX "
+                 "is the 0-based item)");
+    QueryCmd
+        ->add_option("--socket", Query.Socket,
+                     "the window's query socket (default: $TODOLIST_QUERY_SOCKET, else the one "
+                     "window-PID.sock of a running window in $XDG_RUNTIME_DIR/todolist, else in "
+                     "/tmp/todolist-UID)")
+        ->type_name("PATH");
+    QueryCmd->add_option("QUERY", Query.Args, "the query and its numbers")->type_name("ARGS");
+
     auto Known = [&](const std::string& Name) {
         for (const auto* Sub : App.get_subcommands({}))
             if (Sub->get_name() == Name)
@@ -245,8 +260,8 @@ int main(int argc, char** argv) {
     };
     if (argc > 1 && argv[1][0] != '-' && !Known(argv[1]))
         return Fail(ecUsage, std::string("unknown command '") + argv[1] +
-                                 "' (commands: scan, list, watch, filter, table, add, edit, done, "
-                                 "undone, delete; see "
+                                 "' (commands: scan, list, watch, filter, table, query, add, "
+                                 "edit, done, undone, delete; see "
                                  "--help)");
     try {
         App.parse(argc, argv);
@@ -257,6 +272,8 @@ int main(int argc, char** argv) {
         return ecUsage;
     }
 
+    if (*QueryCmd) // asks another process; needs neither the settings nor the project
+        return RunQuery(Query);
     try {
         if (!ConfigFile.empty())
             SetAppIniFileName(ConfigFile);
