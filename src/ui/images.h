@@ -1,0 +1,66 @@
+#pragma once
+
+#include "host/canvas.h"
+
+#include <QPixmap>
+
+#include <map>
+
+class QPainter;
+
+/// A list of equally sized images addressed by index, drawn enabled or greyed.
+/// Main thread only (pixmaps belong to the GUI thread).
+class TImageList {
+public:
+    TImageList(int Width, int Height) : FWidth(Width), FHeight(Height) {}
+
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
+    /// Sets image Index (replacing one already there); the pixmap is scaled to the list's size
+    /// when it differs.
+    void SetImage(int Index, const QPixmap& Image);
+    bool HasImage(int Index) const;
+    /// Image Index, or a null pixmap when there is none.
+    QPixmap Image(int Index) const;
+    /// Draws image Index with its top-left corner at (X, Y); a greyed (disabled) copy when
+    /// Enabled is false. Nothing for an index without an image.
+    void Draw(QPainter& Painter, int X, int Y, int Index, bool Enabled) const;
+
+private:
+    int FWidth;
+    int FHeight;
+    std::map<int, QPixmap> FImages;
+    /// Greyed copies made by Draw on first use; SetImage drops the stale one.
+    mutable std::map<int, QPixmap> FGreyed;
+};
+
+/// Indexes of the To-Do List window's own images. 5 to 7 are not used by the window.
+enum TToDoImage : int {
+    tiCheckedEnabled = 0,
+    tiUncheckedEnabled = 1,
+    tiCheckedGreyed = 2,
+    tiUncheckedGreyed = 3,
+    tiPriorityHeader = 4,
+    tiSortAscending = 8,
+    tiSortDescending = 9,
+};
+
+/// The window's ten 16 by 16 images (check boxes, the priority header glyph, the sort arrows),
+/// drawn in code on first use. Main thread only.
+const TImageList& ToDoWindowImages();
+
+/// The host's main image list (16 by 16), holding the item kind images at the indexes the items
+/// draw: 90 the project's to-do file, 91 a project source file, 92 another source file. Other
+/// packages may add images of their own at free indexes. Main thread only.
+TImageList& MainImageList();
+
+/// The canvas through which items draw their kind image into a widget: DrawImage paints image
+/// Index of MainImageList with Painter (not owned).
+class TPainterCanvas : public TCanvas {
+public:
+    explicit TPainterCanvas(QPainter& Painter) : FPainter(Painter) {}
+    void DrawImage(int Index, int X, int Y, bool Enabled) override;
+
+private:
+    QPainter& FPainter; // not owned
+};

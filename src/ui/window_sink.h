@@ -1,0 +1,53 @@
+#pragma once
+
+#include "host/window_link.h"
+
+#include <QEvent>
+
+#include <atomic>
+#include <cstdint>
+
+class QObject;
+
+/// A message posted to a window, delivered as a queued event on the GUI thread.
+class TWindowMessageEvent : public QEvent {
+public:
+    TWindowMessageEvent(unsigned Msg, std::uintptr_t WParam, std::intptr_t LParam)
+        : QEvent(EventType()), Msg(Msg), WParam(WParam), LParam(LParam) {}
+    /// The event type all posted window messages share.
+    static QEvent::Type EventType();
+
+    const unsigned Msg;
+    const std::uintptr_t WParam;
+    const std::intptr_t LParam;
+};
+
+/// Links a widget to the core's window registry: messages posted to its handle from any thread
+/// arrive as TWindowMessageEvent in the widget's event(). The widget reports its visibility
+/// with SetVisible. Register gives the handle; Unregister (also in the destructor) waits for
+/// posts in progress, after which nothing reaches the widget. The sink must be destroyed before
+/// its target (make it a member declared after nothing that outlives the target).
+class TQtWindowSink : public IWindowSink {
+public:
+    /// Target is not owned.
+    explicit TQtWindowSink(QObject* Target) : FTarget(Target) {}
+    ~TQtWindowSink() override;
+    TQtWindowSink(const TQtWindowSink&) = delete;
+    TQtWindowSink& operator=(const TQtWindowSink&) = delete;
+
+    /// Registers the sink (the first time) and returns its handle. Main thread.
+    THandle Register();
+    /// Forgets the handle; nothing when not registered. Main thread.
+    void Unregister();
+    /// 0 while not registered.
+    THandle Handle() const { return FHandle; }
+
+    void PostMessage(unsigned Msg, std::uintptr_t WParam, std::intptr_t LParam) override;
+    bool IsVisible() const override { return FVisible.load(); }
+    void SetVisible(bool Value) { FVisible.store(Value); }
+
+private:
+    QObject* FTarget; // not owned
+    THandle FHandle = 0;
+    std::atomic<bool> FVisible{false};
+};

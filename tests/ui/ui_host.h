@@ -1,0 +1,122 @@
+#pragma once
+
+// The smallest host the window and the dialogs run in: a parse thread, the package's units
+// started in the host's order, the to-do list service, a project over files in a temporary
+// folder, and the settings store in another temporary folder. The caller's window registers
+// itself with the service as it would in the desktop program.
+
+#include "tests/host/temp_dir.h"
+
+#include "comments/cfile_handler.h"
+#include "host/c_language.h"
+#include "host/events.h"
+#include "host/file_project.h"
+#include "host/ini_file.h"
+#include "host/module.h"
+#include "host/parse_thread.h"
+#include "host/project.h"
+#include "host/source_creators.h"
+#include "items/todo_mgr.h"
+#include "list/todo_list.h"
+#include "todofile/todo_updaters.h"
+#include "ui/qt_clipboard.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+class TUiHost {
+public:
+    TTempDir Dir;         ///< the project's files
+    TTempDir SettingsDir; ///< settings, caches, the preview file
+    TParseThread Thread;
+    TQtClipboard QtClipboard;
+
+    TUiHost() {
+        ::setenv("XDG_CONFIG_HOME", SettingsDir.File("config").c_str(), 1);
+        ::setenv("XDG_CACHE_HOME", SettingsDir.File("cache").c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", SettingsDir.File("run").c_str(), 1);
+        SetAppIniFileName(SettingsDir.File("todolist.ini"));
+        SetClipboard(&QtClipboard);
+        SetParseThread(&Thread);
+        InitializeToDoUpdaters();
+        InitializeToDoUtils();
+        InitializeCLanguage();
+        InitializeToDoMgr();
+        InitializeToDoList();
+        RegisterSourceManagerCreators();
+        CreateToDoList();
+    }
+
+    ~TUiHost() {
+        MainProjectGroup().SetActiveProject(nullptr);
+        for (const std::string& F : Dir.Entries()) {
+            CloseEditorView(Dir.File(F));
+            CloseModule(Dir.File(F));
+        }
+        if (ToDoList)
+            ToDoList->SetDisplayForm(nullptr);
+        FreeToDoList();
+        FinalizeToDoList();
+        FinalizeToDoMgr();
+        FinalizeCLanguage();
+        FinalizeToDoUtils();
+        FinalizeToDoUpdaters();
+        SetParseThread(nullptr);
+        Thread.Stop();
+        SetClipboard(nullptr);
+        SetAppIniFileName("");
+    }
+
+    TUiHost(const TUiHost&) = delete;
+    TUiHost& operator=(const TUiHost&) = delete;
+
+    TToDoList& List() { return *ToDoList; }
+
+    /// Writes the files (name, content) into Dir and opens a project "<Name>.dpr" over them as
+    /// the active project. Files named "*.todo" are written but not made units.
+    std::shared_ptr<TProject>
+    OpenProject(const std::string& Name,
+                std::initializer_list<std::pair<const char*, std::string>> Files) {
+        std::vector<std::string> Units;
+        for (const auto& [File, Text] : Files) {
+            Dir.Write(File, Text);
+            if (!std::string_view(File).ends_with(".todo"))
+                Units.push_back(Dir.File(File));
+        }
+        auto Project = TProject::Create(Dir.File(Name + ".dpr"), Units);
+        MainProjectGroup().SetActiveProject(Project);
+        return Project;
+    }
+
+    /// Runs the Qt event loop until Done() holds or Timeout passes; the result is Done().
+    static bool WaitFor(const std::function<bool()>& Done,
+                        std::chrono::milliseconds Timeout = std::chrono::seconds(20)) {
+        QElapsedTimer Timer;
+        Timer.start();
+        while (!Done()) {
+            if (Timer.elapsed() > Timeout.count())
+                return Done();
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            QThread::msleep(2);
+        }
+        return true;
+    }
+
+    /// Asks for a parse pass and waits until it ran and its messages were delivered.
+    void ParseAndSettle() {
+        Thread.Modified();
+        Thread.WaitIdle(std::chrono::seconds(20));
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents();
+    }
+};

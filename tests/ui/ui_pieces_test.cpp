@@ -1,0 +1,161 @@
+// The host pieces the window stands on: help links into the user guide, the dockable form's
+// own desktop keys, the desktop class registry, the posted-message link and the clipboard.
+
+#include "ui_host.h"
+
+#include "host/ini_file.h"
+#include "host/window_link.h"
+#include "ui/dockable_form.h"
+#include "ui/help.h"
+#include "ui/qt_clipboard.h"
+#include "ui/window_sink.h"
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QFile>
+#include <QMainWindow>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+
+/// Catches the URLs that help hands to the desktop instead of starting a browser.
+class TUrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    TUrlCatcher() { QDesktopServices::setUrlHandler("file", this, "Open"); }
+    ~TUrlCatcher() override { QDesktopServices::unsetUrlHandler("file"); }
+    std::vector<QUrl> Urls;
+public slots:
+    void Open(const QUrl& Url) { Urls.push_back(Url); }
+};
+
+TEST(Help, EveryHelpContextOpensItsOwnSectionOfTheGuide) {
+    // The contexts the window, its actions and the dialogs hand to help.
+    const int Contexts[] = {6001, 6002, 6003, 6004, 6005, 6008, 6011, 6012, 6013,
+                            6040, 6041, 6042, 6043, 6044, 6045, 6046, 6047, 6048, 6049};
+    TUrlCatcher Catcher;
+    for (int Context : Contexts) {
+        SCOPED_TRACE(Context);
+        const QUrl Url = HelpUrl(Context);
+        ASSERT_TRUE(Url.isLocalFile());
+        EXPECT_EQ(Url.fragment(), QStringLiteral("help-%1").arg(Context));
+        QFile Guide(Url.toLocalFile());
+        ASSERT_TRUE(Guide.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(Guide.readAll().contains(QStringLiteral("id=\"help-%1\"").arg(Context).toUtf8()))
+            << "the guide has no section for this context";
+        EXPECT_TRUE(ShowHelp(Context));
+    }
+    ASSERT_EQ(Catcher.Urls.size(), std::size(Contexts));
+    EXPECT_EQ(Catcher.Urls.back(), HelpUrl(6049));
+}
+
+TEST(Help, WithoutAGuideNothingOpens) {
+    TTempDir Empty;
+    ::setenv("TODOLIST_DOC_DIR", Empty.File("").c_str(), 1);
+    // The source tree's guide is still found: an empty doc dir only adds a place to look.
+    EXPECT_FALSE(HelpUrl(6005).isEmpty());
+    ::unsetenv("TODOLIST_DOC_DIR");
+}
+
+TEST(DockableForm, KeepsItsPlaceInTheDesktopState) {
+    TTempDir Dir;
+    QMainWindow Main;
+    auto* Form = new TDockableForm(&Main);
+    Form->SetDeskSection("Test Window");
+    Main.addDockWidget(Qt::BottomDockWidgetArea, Form);
+    Main.show();
+    Form->setFloating(true);
+    Form->setGeometry(40, 50, 300, 200);
+    Form->DockableCmd()->setChecked(false);
+    Form->StayOnTopCmd()->setChecked(true);
+
+    TIniFile Desktop(Dir.File("desk.ini"));
+    Form->SaveWindowState(Desktop, true);
+    EXPECT_TRUE(Desktop.ReadBool("Test Window", "Floating", false));
+    EXPECT_EQ(Desktop.ReadInteger("Test Window", "Width", 0), 300);
+    EXPECT_FALSE(Form->ZoomWindowCmd()->isEnabled());
+
+    QMainWindow Main2;
+    auto* Again = new TDockableForm(&Main2);
+    Again->SetDeskSection("Test Window");
+    Main2.addDockWidget(Qt::BottomDockWidgetArea, Again);
+    Main2.show();
+    Again->LoadWindowState(Desktop);
+    EXPECT_TRUE(Again->isFloating());
+    EXPECT_FALSE(Again->DockableCmd()->isChecked());
+    EXPECT_EQ(Again->allowedAreas(), Qt::NoDockWidgetArea);
+    EXPECT_TRUE(Again->StayOnTopCmd()->isChecked());
+    EXPECT_EQ(Again->geometry().size(), QSize(300, 200));
+
+    // A form without a section keeps nothing.
+    TDockableForm Plain;
+    TIniFile Empty(Dir.File("empty.ini"));
+    Plain.SaveWindowState(Empty, false);
+    EXPECT_TRUE(Empty.ReadSections().empty());
+}
+
+TEST(DockableForm, TheDesktopKnowsEachClassOnce) {
+    RegisterDesktopFormClass([](QWidget* P) { return new TDockableForm(P); }, "A", "TA");
+    RegisterDesktopFormClass([](QWidget* P) { return new TDockableForm(P); }, "B", "TB");
+    RegisterDesktopFormClass([](QWidget* P) { return new TDockableForm(P); }, "A2", "TA");
+    ASSERT_EQ(DesktopFormClasses().size(), 2u);
+    EXPECT_EQ(DesktopFormClasses()[0].ClassName, "TB");
+    EXPECT_EQ(DesktopFormClasses()[1].Section, "A2");
+    UnregisterDesktopFormClass("TA");
+    UnregisterDesktopFormClass("TB");
+    UnregisterDesktopFormClass("unknown");
+    EXPECT_TRUE(DesktopFormClasses().empty());
+}
+
+/// Records the posted messages it receives, in order.
+class TReceiver : public QObject {
+public:
+    std::vector<TWindowMessage> Got;
+    bool event(QEvent* E) override {
+        if (E->type() != TWindowMessageEvent::EventType())
+            return QObject::event(E);
+        auto* M = static_cast<TWindowMessageEvent*>(E);
+        Got.push_back({M->Msg, M->WParam, M->LParam});
+        return true;
+    }
+};
+
+TEST(WindowSink, MessagesPostedFromAnyThreadArriveInOrderOnTheGuiThread) {
+    TReceiver Receiver;
+    TQtWindowSink Sink(&Receiver);
+    const THandle Handle = Sink.Register();
+    ASSERT_NE(Handle, 0u);
+    EXPECT_FALSE(IsWindowVisible(Handle));
+    Sink.SetVisible(true);
+    EXPECT_TRUE(IsWindowVisible(Handle));
+
+    std::thread Poster([&] {
+        for (int I = 0; I < 100; ++I)
+            PostMessageA(Handle, 1298, 0, I);
+    });
+    Poster.join();
+    EXPECT_TRUE(Receiver.Got.empty()) << "delivered on the poster's thread";
+    ASSERT_TRUE(TUiHost::WaitFor([&] { return Receiver.Got.size() == 100; }));
+    for (int I = 0; I < 100; ++I)
+        EXPECT_EQ(Receiver.Got[I].LParam, I);
+
+    Sink.Unregister();
+    EXPECT_FALSE(PostMessageA(Handle, 1298, 0, 1)) << "a forgotten handle finds nothing";
+}
+
+TEST(QtClipboard, TheCoreCopiesToTheDesktopClipboard) {
+    TQtClipboard Board;
+    Board.SetAsWideText(L"Pending\tFix \u00e9\r\n");
+    EXPECT_EQ(Board.AsWideText(), L"Pending\tFix \u00e9\r\n");
+    Board.Clear();
+    EXPECT_EQ(Board.AsWideText(), L"");
+}
+
+} // namespace
+
+#include "ui_pieces_test.moc"
