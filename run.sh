@@ -5,7 +5,8 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/scripts/common.sh"
 
 todo_ensure_packages "${TODO_PKGS_BUILD[@]}"
-todo_build "$TODO_ROOT/build/release" -DCMAKE_BUILD_TYPE=Release -DTODO_BUILD_TESTS=OFF
+# The command line needs no widget library: the window and its tests are left out of this build.
+todo_build "$TODO_ROOT/build/release" -DCMAKE_BUILD_TYPE=Release -DTODO_BUILD_TESTS=OFF -DTODO_BUILD_GUI=OFF
 
 if [ $# -eq 0 ]; then
     cd "$TODO_ROOT"

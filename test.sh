@@ -46,7 +46,7 @@ run_ctest build/asan ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=
 
 echo "== the tests under ThreadSanitizer"
 todo_build build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTODO_SANITIZE=thread
-run_ctest build/tsan TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+run_ctest build/tsan TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions="$TODO_ROOT/tests/tsan.supp"
 
 echo "== fuzzing, ${fuzz_seconds}s per target"
 todo_build build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTODO_BUILD_FUZZ=ON -DTODO_BUILD_TESTS=OFF \

@@ -105,8 +105,16 @@ void TToDoFilterDlg::EditFilter(TFilterType FilterType) {
         return ByCase != 0 ? ByCase < 0 : A.first < B.first;
     });
     FCheckList->clear();
-    for (const auto& [Text, Shown] : Lines) {
-        auto* Line = new QListWidgetItem(Text, FCheckList);
+    for (const auto& [Key, Shown] : Lines) {
+        // Items without a category or owner share the empty value: name it, so that the line
+        // is not a blank the user cannot tell apart.
+        auto* Line = new QListWidgetItem(Key.isEmpty() ? tr("(none)") : Key, FCheckList);
+        Line->setData(Qt::UserRole, Key);
+        if (Key.isEmpty()) {
+            QFont Font = Line->font();
+            Font.setItalic(true);
+            Line->setFont(Font);
+        }
         Line->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         Line->setCheckState(Shown ? Qt::Checked : Qt::Unchecked);
     }
@@ -121,7 +129,7 @@ void TToDoFilterDlg::EditFilter(TFilterType FilterType) {
         for (int Row = 0; Row < FCheckList->count(); ++Row) {
             const QListWidgetItem* Line = FCheckList->item(Row);
             const int Value = Line->checkState() == Qt::Checked ? Info.ShownValue : -1;
-            FFilterList->Add(Line->text().toStdWString(), Value);
+            FFilterList->Add(Line->data(Qt::UserRole).toString().toStdWString(), Value);
         }
     }
     // Collate takes the manager lock before the items lock, so ours must be released first.

@@ -458,3 +458,20 @@ TEST_F(DialogTest, OriginDialogGivesCheckedOriginsOne) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(DialogTest, TheEmptyValueIsNamedAndKeepsItsKey) {
+    OpenItems();
+    SetFilterValue(Host.List().CategoryFilter(), L"", -1); // items without a category, hidden
+    OnModal([](QDialog& D) {
+        EXPECT_EQ(Lines(D), QStringList({"-(none)", "Build", "core", "UI"}));
+        Get<QListWidget>(D, "CheckList").item(0)->setCheckState(Qt::Checked);
+        Press(D, "btnOK");
+    });
+    TToDoFilterDlg().EditFilter(ftCategory);
+    EXPECT_EQ(FilterValue(Host.List().CategoryFilter(), L""), 0);
+    EXPECT_FALSE(FilterValue(Host.List().CategoryFilter(), L"(none)")) << "no such key made";
+}
+
+} // namespace

@@ -36,8 +36,8 @@ public slots:
 
 TEST(Help, EveryHelpContextOpensItsOwnSectionOfTheGuide) {
     // The contexts the window, its actions and the dialogs hand to help.
-    const int Contexts[] = {6001, 6002, 6003, 6004, 6005, 6008, 6011, 6012, 6013,
-                            6040, 6041, 6042, 6043, 6044, 6045, 6046, 6047, 6048, 6049};
+    const int Contexts[] = {6001, 6002, 6003, 6004, 6005, 6008, 6011, 6012, 6013, 6040,
+                            6041, 6042, 6043, 6044, 6045, 6046, 6047, 6048, 6049};
     TUrlCatcher Catcher;
     for (int Context : Contexts) {
         SCOPED_TRACE(Context);
@@ -46,7 +46,8 @@ TEST(Help, EveryHelpContextOpensItsOwnSectionOfTheGuide) {
         EXPECT_EQ(Url.fragment(), QStringLiteral("help-%1").arg(Context));
         QFile Guide(Url.toLocalFile());
         ASSERT_TRUE(Guide.open(QIODevice::ReadOnly));
-        EXPECT_TRUE(Guide.readAll().contains(QStringLiteral("id=\"help-%1\"").arg(Context).toUtf8()))
+        EXPECT_TRUE(
+            Guide.readAll().contains(QStringLiteral("id=\"help-%1\"").arg(Context).toUtf8()))
             << "the guide has no section for this context";
         EXPECT_TRUE(ShowHelp(Context));
     }
