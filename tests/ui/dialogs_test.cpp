@@ -1,6 +1,7 @@
 // The Add/Edit To-Do Item dialog and the filter dialog, driven the way a user drives them:
 // a timer fills the controls of the running modal dialog and clicks its buttons.
 
+#include "dialog_driver.h"
 #include "ui_host.h"
 
 #include "comments/todo_comment.h"
@@ -32,36 +33,6 @@
 #include <vector>
 
 namespace {
-
-/// The window the service posts to; always shown, so the service lists items.
-struct TShownDisplay : IToDoDisplayForm {
-    TQueuedWindow Window{true};
-    TDisplayHandle Handle = RegisterWindow(&Window);
-    ~TShownDisplay() override { UnregisterWindow(Handle); }
-    TDisplayHandle GetHandle() const override { return Handle; }
-    void SetCaption(const std::string&) override {}
-};
-
-template <class T> T& Get(QWidget& Parent, const char* Name) {
-    auto* Child = Parent.findChild<T*>(QString::fromUtf8(Name));
-    EXPECT_NE(Child, nullptr) << "no control named " << Name; // the dereference then stops it
-    return *Child;
-}
-
-/// Runs Script on the modal dialog once its event loop runs. Whatever the script leaves open is
-/// rejected, so a failing expectation never leaves a test waiting for a click.
-void OnModal(std::function<void(QDialog&)> Script) {
-    QTimer::singleShot(0, [Script = std::move(Script)] {
-        auto* Dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!Dialog) {
-            ADD_FAILURE() << "no modal dialog";
-            return;
-        }
-        Script(*Dialog);
-        if (Dialog->isVisible())
-            Dialog->reject();
-    });
-}
 
 /// While it lives, reads and closes every message box that opens (in whatever event loop runs).
 class TBoxCatcher {

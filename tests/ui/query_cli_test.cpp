@@ -9,9 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
-
 namespace {
 
 TEST(QueryCommand, ReadsTheGridOfALiveWindow) {
@@ -56,21 +53,16 @@ TEST(QueryCommand, ReadsTheGridOfALiveWindow) {
 
     TTempDir Empty;
     TCliRunner Cli(Empty.File(""));
-    std::vector<TRun> Runs;
-    std::atomic<bool> Done{false};
-    // The command blocks until the window answers, and the window answers on this thread: run
-    // the commands on another one and keep the event loop going here.
-    std::thread Client([&] {
+    // The command blocks until the window answers, and the window answers on this thread.
+    const std::vector<TRun> Runs = FromClient([&] {
+        std::vector<TRun> Out;
         for (const TCase& C : Cases) {
             std::vector<std::string> Args = {"query", "--socket", Socket};
             Args.insert(Args.end(), C.Args.begin(), C.Args.end());
-            Runs.push_back(Cli.Run(Args));
+            Out.push_back(Cli.Run(Args));
         }
-        Done = true;
+        return Out;
     });
-    const bool Finished = TUiHost::WaitFor([&] { return Done.load(); }, std::chrono::seconds(60));
-    Client.join();
-    ASSERT_TRUE(Finished);
     for (size_t I = 0; I < std::size(Cases); ++I) {
         SCOPED_TRACE(Cases[I].Args.front() + " " +
                      (Cases[I].Args.size() > 1 ? Cases[I].Args[1] : ""));

@@ -1,6 +1,6 @@
 #include "ui/query_server.h"
 
-#include "../host/temp_dir.h"
+#include "ui_host.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -26,28 +26,6 @@ using namespace std::string_literals;
 namespace {
 
 constexpr auto Patience = 10s; // keeps a broken build from hanging, no speed bound
-
-/// Runs Fn on a thread of its own while this thread serves Qt events, and returns its result.
-/// The client thread makes no Qt call: Qt's own locks are invisible to ThreadSanitizer.
-template <class TFn> auto FromClient(TFn Fn) {
-    std::optional<decltype(Fn())> Result;
-    std::atomic<bool> Done{false};
-    std::thread Client([&] {
-        Result.emplace(Fn());
-        Done = true;
-    });
-    QEventLoop Loop;
-    QTimer Poll;
-    QObject::connect(&Poll, &QTimer::timeout, &Loop, [&] {
-        if (Done)
-            Loop.quit();
-    });
-    Poll.start(5);
-    QTimer::singleShot(Patience, &Loop, &QEventLoop::quit);
-    Loop.exec();
-    Client.join();
-    return std::move(*Result);
-}
 
 /// Connects to Path, sends each of Parts (pausing between them so that they arrive in separate
 /// reads), then reads until the server hangs up. What the server sent.

@@ -2,6 +2,7 @@
 // running modal dialog, and the tests look at the preview file, the browser, Table() and the
 // settings.
 
+#include "dialog_driver.h"
 #include "ui_host.h"
 
 #include "host/module.h"
@@ -37,38 +38,8 @@
 
 namespace {
 
-/// The window the service posts to; always shown, so the service lists items.
-struct TShownDisplay : IToDoDisplayForm {
-    TQueuedWindow Window{true};
-    TDisplayHandle Handle = RegisterWindow(&Window);
-    ~TShownDisplay() override { UnregisterWindow(Handle); }
-    TDisplayHandle GetHandle() const override { return Handle; }
-    void SetCaption(const std::string&) override {}
-};
-
-template <class T> T& Get(QWidget& Parent, const char* Name) {
-    auto* Child = Parent.findChild<T*>(QString::fromUtf8(Name));
-    EXPECT_NE(Child, nullptr) << "no control named " << Name; // the dereference then stops it
-    return *Child;
-}
-
 QRadioButton& Radio(QWidget& D, const char* Group, int Index) {
     return *Get<QGroupBox>(D, Group).findChildren<QRadioButton*>().at(Index);
-}
-
-/// Runs Script on the modal dialog once its event loop runs; whatever it leaves open is
-/// cancelled, so a failing expectation never leaves a test waiting.
-void OnModal(std::function<void(QDialog&)> Script) {
-    QTimer::singleShot(0, [Script = std::move(Script)] {
-        auto* Dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!Dialog) {
-            ADD_FAILURE() << "no modal dialog";
-            return;
-        }
-        Script(*Dialog);
-        if (Dialog->isVisible())
-            Dialog->reject();
-    });
 }
 
 /// Clicks the button Name; returns the text of the message box the click opened (and that was

@@ -283,19 +283,6 @@ TEST_F(WindowTest, WindowStateRoundTrip) {
     }
 }
 
-/// Runs Fn on a thread of its own while this thread serves Qt events; returns its result.
-template <class TFn> auto FromClient(TFn Fn) {
-    std::optional<decltype(Fn())> Result;
-    std::atomic<bool> Done{false};
-    std::thread Client([&] {
-        Result.emplace(Fn());
-        Done = true;
-    });
-    TUiHost::WaitFor([&] { return Done.load(); });
-    Client.join();
-    return std::move(*Result);
-}
-
 std::string Int32s(std::initializer_list<int> Values) {
     std::string Out;
     for (int V : Values)

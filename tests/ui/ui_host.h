@@ -25,6 +25,10 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <atomic>
+#include <optional>
+#include <thread>
+
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -120,3 +124,18 @@ public:
         QCoreApplication::sendPostedEvents();
     }
 };
+
+/// Runs Fn on a thread of its own while this thread serves Qt events (so that a window on this
+/// thread can answer it), and returns Fn's result. Fn must make no Qt call: Qt's own locks are
+/// invisible to ThreadSanitizer. Gives up serving after a minute, then still waits for Fn.
+template <class TFn> auto FromClient(TFn Fn) {
+    std::optional<decltype(Fn())> Result;
+    std::atomic<bool> Done{false};
+    std::thread Client([&] {
+        Result.emplace(Fn());
+        Done = true;
+    });
+    TUiHost::WaitFor([&] { return Done.load(); }, std::chrono::minutes(1));
+    Client.join();
+    return std::move(*Result);
+}
