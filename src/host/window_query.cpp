@@ -13,6 +13,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -254,6 +255,16 @@ std::string QuerySocketFolder() {
     return "/tmp/todolist-" + std::to_string(::getuid());
 }
 
+TStatus CheckSocketFolder(const std::string& Folder) {
+    struct stat Info {};
+    if (::lstat(Folder.c_str(), &Info) != 0)
+        return TStatus::Error("cannot use the socket folder " + Folder + ": " + ErrnoText(errno));
+    if (!S_ISDIR(Info.st_mode) || Info.st_uid != ::getuid() || (Info.st_mode & 022) != 0)
+        return TStatus::Error("the socket folder " + Folder +
+                              " is not a private folder of this user; remove it and try again");
+    return {};
+}
+
 std::string DefaultQuerySocketPath(int Pid) {
     if (const char* Path = std::getenv("TODOLIST_QUERY_SOCKET"); Path && *Path)
         return Path;
@@ -264,6 +275,10 @@ TResult<std::string> FindQuerySocket() {
     if (const char* Path = std::getenv("TODOLIST_QUERY_SOCKET"); Path && *Path)
         return std::string(Path);
     const std::string Folder = QuerySocketFolder();
+    if (::access(Folder.c_str(), F_OK) != 0)
+        return TStatus::Error("no window is running (no socket in " + Folder + ")");
+    if (TStatus S = CheckSocketFolder(Folder); !S)
+        return S;
     std::vector<std::string> Found;
     std::error_code Ec;
     for (const auto& Entry : std::filesystem::directory_iterator(Folder, Ec)) {

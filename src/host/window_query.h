@@ -92,6 +92,11 @@ TResult<TQueryAnswer> SendQuery(const std::string& SocketPath, unsigned Msg, std
 /// absolute path, else /tmp/todolist-<uid>.
 std::string QuerySocketFolder();
 
+/// Checks that Folder (the socket folder) is a folder of the current user that nobody else may
+/// write to: under /tmp another user could otherwise make it first and put a socket of theirs
+/// where a window's is expected. A symbolic link is refused too.
+TStatus CheckSocketFolder(const std::string& Folder);
+
 /// Where the window of process Pid serves: $TODOLIST_QUERY_SOCKET when set and not empty, else
 /// QuerySocketFolder()/window-<Pid>.sock.
 std::string DefaultQuerySocketPath(int Pid);

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QMainWindow>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -18,8 +19,11 @@ TDockableForm::TDockableForm(QWidget* Parent) : QDockWidget(Parent) {
     FZoomWindowCmd = new QAction(tr("&Zoom Window"), this);
     FZoomWindowCmd->setEnabled(false);
     // Staying on top only means something for a floating window: apply it when it floats.
-    connect(this, &QDockWidget::topLevelChanged, this,
-            [this](bool) { ApplyStayOnTop(FStayOnTopCmd->isChecked()); });
+    // Deferred: the change comes while the user still drags the window out, and changing the
+    // window's flags then would re-create it under the mouse.
+    connect(this, &QDockWidget::topLevelChanged, this, [this](bool) {
+        QTimer::singleShot(0, this, [this] { ApplyStayOnTop(FStayOnTopCmd->isChecked()); });
+    });
 }
 
 void TDockableForm::ApplyDockable(bool Value) {

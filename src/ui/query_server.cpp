@@ -60,8 +60,13 @@ TStatus TQueryServer::Listen(const std::string& Path) {
     };
     if (Path.empty())
         return Fail("no path");
-    if (std::string Reason = MakeFolder(std::filesystem::path(Path).parent_path()); !Reason.empty())
+    const std::filesystem::path Folder = std::filesystem::path(Path).parent_path();
+    if (std::string Reason = MakeFolder(Folder); !Reason.empty())
         return Fail(Reason);
+    // The shared default folder must be ours alone; a folder the user named is the user's call.
+    if (Folder == std::filesystem::path(QuerySocketFolder()))
+        if (TStatus S = CheckSocketFolder(Folder.string()); !S)
+            return Fail(S.Message());
 
     const QString Name = QString::fromStdString(Path);
     struct stat Info {};

@@ -50,6 +50,9 @@ struct TTDStringGrid::TPrivate {
     TGridRect Selection{0, 1, 4, 1};
     /// The column whose right boundary is being dragged, -1 when no resize is under way.
     int ResizeCol = -1;
+    /// The split cursor is shown over a boundary; the grid restores the cursor only then, so a
+    /// cursor its owner set (the busy cursor over a row) stays until the owner changes it.
+    bool SplitCursor = false;
     int ResizeStartX = 0;
     int ResizeStartWidth = 0;
 };
@@ -307,22 +310,25 @@ void TTDStringGrid::mouseMoveEvent(QMouseEvent* Event) {
         SetColWidth(D->ResizeCol, D->ResizeStartWidth + Pos.x() - D->ResizeStartX);
         return;
     }
-    if (Event->buttons() == Qt::NoButton && ResizeColAt(Pos.x(), Pos.y()) >= 0)
-        viewport()->setCursor(Qt::SplitHCursor);
-    else if (Event->buttons() == Qt::NoButton)
-        viewport()->unsetCursor();
+    if (Event->buttons() == Qt::NoButton) {
+        const bool OnBoundary = ResizeColAt(Pos.x(), Pos.y()) >= 0;
+        if (OnBoundary && !D->SplitCursor)
+            viewport()->setCursor(Qt::SplitHCursor);
+        else if (!OnBoundary && D->SplitCursor)
+            viewport()->unsetCursor();
+        D->SplitCursor = OnBoundary;
+    }
     if (OnMouseMove)
         OnMouseMove(Event->modifiers(), Pos.x(), Pos.y());
 }
 
 void TTDStringGrid::mouseDoubleClickEvent(QMouseEvent* Event) {
-    // The second press of a double-click on a boundary is another resize grab, not a double-click.
+    // The second press of a double-click is a press as well (a header clicked twice quickly sorts
+    // twice); on a boundary it is another resize grab and no double-click.
     const QPoint Pos = Event->position().toPoint();
-    if (Event->button() == Qt::LeftButton && ResizeColAt(Pos.x(), Pos.y()) >= 0) {
-        mousePressEvent(Event);
-        return;
-    }
-    if (OnDblClick)
+    const bool OnBoundary = Event->button() == Qt::LeftButton && ResizeColAt(Pos.x(), Pos.y()) >= 0;
+    mousePressEvent(Event);
+    if (!OnBoundary && OnDblClick)
         OnDblClick();
 }
 

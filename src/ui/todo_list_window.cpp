@@ -386,13 +386,22 @@ bool TToDoListWindow::event(QEvent* Event) {
 
 void TToDoListWindow::showEvent(QShowEvent* Event) {
     TDockableForm::showEvent(Event);
+    // A restore after minimising is spontaneous: the list was kept, nothing to parse again.
+    if (Event->spontaneous())
+        return;
     // Visible before the parse is asked for: the service lists nothing for a hidden window.
     SetSinkVisible(true);
     FUpdateTimer->start();
+    ToDoItemsUpdate();
     FormShow();
 }
 
 void TToDoListWindow::hideEvent(QHideEvent* Event) {
+    // Minimising hides spontaneously; the list stays as it is for the restore.
+    if (Event->spontaneous()) {
+        TDockableForm::hideEvent(Event);
+        return;
+    }
     SetSinkVisible(false);
     FUpdateTimer->stop();
     TDockableForm::hideEvent(Event);
@@ -619,6 +628,10 @@ void TToDoListWindow::IDEMUpdate(std::intptr_t Count) {
     const int N =
         static_cast<int>(std::clamp<std::intptr_t>(Count, 0, std::numeric_limits<int>::max() - 1));
     FGrid->SetRowCount(FGrid->FixedRows() + std::max(N, 1));
+    // A shorter list moves the grid's selection up; the row drawn as selected follows it, so
+    // that the highlighted row is the one the item commands act on.
+    if (FSelectedRow > 0)
+        FSelectedRow = N > 0 ? FGrid->Row() : -1;
     FGrid->viewport()->update();
     FGrid->viewport()->unsetCursor();
     const int Total = ToDoList ? ToDoList->GetTotalCount() : 0;
@@ -692,7 +705,7 @@ void TToDoListWindow::GridMouseMove(int X, int Y) {
     if (Item->IsValid())
         FGrid->viewport()->unsetCursor();
     else
-        FGrid->viewport()->setCursor(Qt::BusyCursor); // changed since the last parse
+        FGrid->viewport()->setCursor(Qt::WaitCursor); // changed since the last parse
 }
 
 void TToDoListWindow::GridSelectCell(int ACol, int ARow, bool& CanSelect) {
@@ -751,8 +764,14 @@ void TToDoListWindow::GridMouseUp(int X, int Y) {
 void TToDoListWindow::GridDblClick() {
     if (FGrid->MouseToCell(FLastMouseDown.x(), FLastMouseDown.y()).Y == 0)
         return;
-    if (const TRef<INTAToDoItem> Item = ItemOfRow(FSelectedRow))
-        Item->DoubleClicked();
+    if (const TRef<INTAToDoItem> Item = ItemOfRow(FSelectedRow)) {
+        // Showing is what a double click does to an item that can be shown; done here, so that
+        // a file that cannot be opened is reported rather than passed over.
+        if (Item->CanShow())
+            Report(Item->Show());
+        else
+            Item->DoubleClicked();
+    }
 }
 
 void TToDoListWindow::GridKeyPress(char16_t& Key) {
@@ -794,8 +813,17 @@ void TToDoListWindow::OpenActionExecute() {
 }
 
 void TToDoListWindow::AddActionExecute() {
+    // The action's state may lag behind (it is updated when the program idles): check again,
+    // and again after the dialog, since the project may close while the dialog is open and the
+    // service then adds nothing.
+    if (!ToDoList || !MainProjectGroup().ActiveProject())
+        return;
     const std::string Body = WideToUtf8(AddToDoItemForm().Add());
-    if (!Body.empty() && ToDoList)
+    if (Body.empty() || !ToDoList)
+        return;
+    if (!MainProjectGroup().ActiveProject())
+        Report(TStatus::Error("no project is open any more: the to-do item was not added"));
+    else
         Report(ToDoList->AddItem(Body));
 }
 

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -240,4 +241,21 @@ TEST(QuerySocket, PathsFollowTheEnvironment) {
     Dir.Write("todolist/window-1.sock", ""); // a second running process
     EXPECT_EQ(FindQuerySocket().Status().Message(),
               "several windows are running (" + Folder + "/window-1.sock, " + Mine + ")");
+}
+
+TEST(QuerySocket, OnlyAPrivateFolderOfThisUserIsTrusted) {
+    TTempDir Dir;
+    const std::string Private = Dir.File("private"), Open = Dir.File("open"),
+                      Link = Dir.File("link"), File = Dir.Write("file", "x");
+    ASSERT_EQ(::mkdir(Private.c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir(Open.c_str(), 0700), 0);
+    ASSERT_EQ(::chmod(Open.c_str(), 0777), 0);
+    ASSERT_EQ(::symlink(Private.c_str(), Link.c_str()), 0);
+    const struct {
+        std::string Folder;
+        bool Trusted;
+    } Cases[] = {
+        {Private, true}, {Open, false}, {Link, false}, {File, false}, {Dir.File("missing"), false}};
+    for (const auto& C : Cases)
+        EXPECT_EQ(CheckSocketFolder(C.Folder).Ok(), C.Trusted) << C.Folder;
 }

@@ -143,6 +143,9 @@ TEST_F(WindowTest, HeaderClickSortsWhereverReleasedAndTheSameColumnReverses) {
 
     QTest::mouseClick(View, Qt::LeftButton, {}, At(3, 0));
     EXPECT_EQ(Window->HeaderMark(3), First == tiSortAscending ? tiSortDescending : tiSortAscending);
+    // Two quick clicks are two clicks: the direction is back where it was.
+    QTest::mouseDClick(View, Qt::LeftButton, {}, At(3, 0));
+    EXPECT_EQ(Window->HeaderMark(3), First == tiSortAscending ? tiSortDescending : tiSortAscending);
 
     const struct {
         const char* Item;
