@@ -39,14 +39,6 @@ std::optional<long long> ParseInRange(const std::string& Text, long long Min, lo
     return Value;
 }
 
-/// The little-endian signed 32-bit number at Bytes[At].
-std::int32_t Int32At(const std::string& Bytes, std::size_t At) {
-    std::uint32_t U = 0;
-    for (int I = 3; I >= 0; --I)
-        U = U << 8 | static_cast<unsigned char>(Bytes[At + I]);
-    return static_cast<std::int32_t>(U);
-}
-
 } // namespace
 
 int RunQuery(const TQueryCommandOptions& Options) {
@@ -105,11 +97,10 @@ int RunQuery(const TQueryCommandOptions& Options) {
         return Fail(ecFailed, Answer.Status().Message());
     const TQueryAnswer& A = Answer.Value();
     if (Form->Msg == qmCellRect) {
-        if (!A.Reply || A.Reply->Bytes.size() != 16)
+        const std::optional<TQueryRect> R = A.Reply ? DecodeRect(A.Reply->Bytes) : std::nullopt;
+        if (!R)
             return Fail(ecFailed, "bad answer from " + Socket + ": no rectangle in the reply");
-        const std::string& R = A.Reply->Bytes;
-        std::cout << Int32At(R, 0) << ' ' << Int32At(R, 4) << ' ' << Int32At(R, 8) << ' '
-                  << Int32At(R, 12) << '\n';
+        std::cout << R->Left << ' ' << R->Top << ' ' << R->Right << ' ' << R->Bottom << '\n';
     } else if (Form->Msg == qmCellText) {
         // The copied text ends at its zero byte; a window that copied nothing sent no reply.
         const std::string Text =

@@ -109,6 +109,22 @@ int QueryParamRow(std::uint32_t WParam) {
     return static_cast<int>(WParam >> 16);
 }
 
+std::string EncodeRect(const TQueryRect& Rect) {
+    std::string Out;
+    for (std::int32_t V : {Rect.Left, Rect.Top, Rect.Right, Rect.Bottom})
+        PutU32(Out, static_cast<std::uint32_t>(V));
+    return Out;
+}
+
+std::optional<TQueryRect> DecodeRect(std::string_view Bytes) {
+    if (Bytes.size() != 16)
+        return std::nullopt;
+    const auto At = [&](std::size_t Offset) {
+        return static_cast<std::int32_t>(GetU32(Bytes, Offset));
+    };
+    return TQueryRect{At(0), At(4), At(8), At(12)};
+}
+
 std::string EncodeRequest(const TQueryRequest& Request) {
     std::string Out(RequestMagic);
     Out += FrameVersion;

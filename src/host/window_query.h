@@ -46,6 +46,18 @@ int QueryParamCol(std::uint32_t WParam);
 /// The row or item index (high 16 bits) of a word parameter.
 int QueryParamRow(std::uint32_t WParam);
 
+/// A cell rectangle as the qmCellRect reply carries it: 16 bytes, left, top, right, bottom as
+/// little-endian signed 32-bit numbers; Right and Bottom are exclusive.
+struct TQueryRect {
+    std::int32_t Left = 0;
+    std::int32_t Top = 0;
+    std::int32_t Right = 0;
+    std::int32_t Bottom = 0;
+};
+std::string EncodeRect(const TQueryRect& Rect);
+/// Nothing unless Bytes is exactly 16 bytes long.
+std::optional<TQueryRect> DecodeRect(std::string_view Bytes);
+
 /// A block of data sent back with an answer. DataNumber is the query's message number.
 struct TCopyData {
     std::uint32_t DataNumber = 0;

@@ -40,7 +40,6 @@ constexpr int HelpContextForm = 6013;
 constexpr int HelpContextMemo = 6008;
 constexpr int HelpContextCategory = 6011;
 constexpr int HelpContextDone = 6012;
-const char* const HelpContextProperty = "helpContext";
 
 /// The runtime's string-to-integer conversion: leading blanks, an optional sign, then decimal
 /// digits, or hexadecimal digits after "$" or "0x"; the value must fit 32 bits.
@@ -106,7 +105,7 @@ TAddToDoItemForm::TAddToDoItemForm(QWidget* Parent) : QDialog(Parent) {
     setObjectName(QStringLiteral("AddToDoItemForm"));
     setWindowTitle(QString::fromUtf8(ToDoStrings::_sAddToDoItem));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    setProperty(HelpContextProperty, HelpContextForm);
+    SetHelpContext(this, HelpContextForm);
     // A dialog frame: it may grow wider (the memo, the category box and the buttons follow the
     // right edge) but not taller.
     resize(ClientWidth, ClientHeight);
@@ -141,7 +140,7 @@ TAddToDoItemForm::TAddToDoItemForm(QWidget* Parent) : QDialog(Parent) {
     FMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // Tab moves on to the next control; Enter breaks the line.
     FMemo->setTabChangesFocus(true);
-    FMemo->setProperty(HelpContextProperty, HelpContextMemo);
+    SetHelpContext(FMemo, HelpContextMemo);
     FLabel1->setBuddy(FMemo);
 
     FLabel2 = MakeLabel("Label2", "&Priority:", 6, 98);
@@ -178,13 +177,13 @@ TAddToDoItemForm::TAddToDoItemForm(QWidget* Parent) : QDialog(Parent) {
     FLabel4 = MakeLabel("Label4", "&Category:", 224, 99);
     FCategoryBox = MakeCombo("cbCategory");
     FCategoryBox->setGeometry(224, 115, 156, 21);
-    FCategoryBox->setProperty(HelpContextProperty, HelpContextCategory);
+    SetHelpContext(FCategoryBox, HelpContextCategory);
     FLabel4->setBuddy(FCategoryBox);
 
     FCheckedBox = new QCheckBox(QStringLiteral("&Done"), this);
     FCheckedBox->setObjectName(QStringLiteral("CheckedBox"));
     FCheckedBox->setGeometry(8, 150, 57, 17);
-    FCheckedBox->setProperty(HelpContextProperty, HelpContextDone);
+    SetHelpContext(FCheckedBox, HelpContextDone);
 
     FOKButton = new QPushButton(QStringLiteral("OK"), this);
     FOKButton->setObjectName(QStringLiteral("OKButton"));
@@ -206,15 +205,8 @@ TAddToDoItemForm::TAddToDoItemForm(QWidget* Parent) : QDialog(Parent) {
 
     // F1 opens the help of the focused control, or the dialog's when it has none.
     auto* Help = new QShortcut(QKeySequence::HelpContents, this);
-    connect(Help, &QShortcut::activated, this, [this] {
-        for (QWidget* W = focusWidget(); W; W = W->parentWidget()) {
-            if (const QVariant Context = W->property(HelpContextProperty); Context.isValid()) {
-                ShowHelp(Context.toInt());
-                return;
-            }
-        }
-        ShowHelp(HelpContextForm);
-    });
+    connect(Help, &QShortcut::activated, this,
+            [this] { ShowHelp(HelpContextAt(focusWidget(), HelpContextForm)); });
 }
 
 bool TAddToDoItemForm::FarEastLocale() {

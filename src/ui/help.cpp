@@ -4,8 +4,11 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QWidget>
 
 namespace {
+
+constexpr const char* HelpContextProperty = "helpContext";
 
 QString GuideFile() {
     const QString Name = QStringLiteral("user-guide.html");
@@ -36,4 +39,19 @@ QUrl HelpUrl(int HelpContext) {
 bool ShowHelp(int HelpContext) {
     const QUrl Url = HelpUrl(HelpContext);
     return !Url.isEmpty() && QDesktopServices::openUrl(Url);
+}
+
+void SetHelpContext(QObject* Object, int HelpContext) {
+    Object->setProperty(HelpContextProperty, HelpContext);
+}
+
+int HelpContextOf(const QObject* Object) {
+    return Object ? Object->property(HelpContextProperty).toInt() : 0;
+}
+
+int HelpContextAt(const QWidget* Focus, int Fallback) {
+    for (const QWidget* W = Focus; W; W = W->parentWidget())
+        if (const int Context = HelpContextOf(W))
+            return Context;
+    return Fallback;
 }

@@ -46,7 +46,6 @@ constexpr int DefaultColWidths[ColumnCount] = {200, 30, 100, 70, 70};
 /// The sort order each column shows and sorts by on a header click.
 constexpr TToDoSortOrder ColumnOrder[ColumnCount] = {soActionItem, soPriority, soModule, soOwner,
                                                      soCategory};
-constexpr const char* HelpContextProperty = "helpContext";
 constexpr int GridHelpContext = 6005;
 /// What a tooltip's time-out of "until the mouse leaves the cell" comes to.
 constexpr int HintForever = std::numeric_limits<int>::max();
@@ -104,16 +103,6 @@ const char* HeaderCaption(int Col) {
     }
 }
 
-void AppendInt32(std::string& Out, std::int32_t Value) {
-    const auto U = static_cast<std::uint32_t>(Value);
-    for (int Shift = 0; Shift < 32; Shift += 8)
-        Out.push_back(static_cast<char>((U >> Shift) & 0xFF));
-}
-
-int HelpContextOf(const QObject* Object) {
-    return Object ? Object->property(HelpContextProperty).toInt() : 0;
-}
-
 int UnitCount = 0;
 
 } // namespace
@@ -144,7 +133,7 @@ TToDoListWindow::TToDoListWindow(QWidget* Parent) : TDockableForm(Parent) {
     FGrid = new TTDStringGrid(Client);
     FGrid->setObjectName(QStringLiteral("Grid"));
     FGrid->setFrameShape(QFrame::NoFrame);
-    FGrid->setProperty(HelpContextProperty, GridHelpContext);
+    SetHelpContext(FGrid, GridHelpContext);
     FGrid->SetColCount(ColumnCount);
     FGrid->SetRowCount(2);
     Layout->addWidget(FGrid, 1);
@@ -229,7 +218,7 @@ void TToDoListWindow::CreateActions() {
         A->setShortcut(Shortcut);
         A->setShortcutContext(Qt::WidgetWithChildrenShortcut);
         if (HelpContext)
-            A->setProperty(HelpContextProperty, HelpContext);
+            SetHelpContext(A, HelpContext);
         addAction(A);
         return A;
     };
@@ -294,7 +283,7 @@ void TToDoListWindow::CreateActions() {
         A->setObjectName(QString::fromLatin1(S.Name));
         A->setCheckable(true);
         A->setData(S.Order);
-        A->setProperty(HelpContextProperty, 6049);
+        SetHelpContext(A, 6049);
         connect(A, &QAction::triggered, this, [this, A] { SortCategoryClick(A); });
         FSortItems[S.Order] = A;
     }
@@ -308,7 +297,7 @@ void TToDoListWindow::CreatePopupMenu() {
     auto SubMenu = [this](const char* Name, const char* Title, int HelpContext) {
         QMenu* M = FGridPopup->addMenu(tr(Title));
         M->setObjectName(QString::fromLatin1(Name));
-        M->menuAction()->setProperty(HelpContextProperty, HelpContext);
+        SetHelpContext(M->menuAction(), HelpContext);
         M->installEventFilter(this);
         return M;
     };
@@ -414,8 +403,7 @@ void TToDoListWindow::contextMenuEvent(QContextMenuEvent* Event) {
 
 void TToDoListWindow::keyPressEvent(QKeyEvent* Event) {
     if (Event->key() == Qt::Key_F1) {
-        const int Context = HelpContextOf(focusWidget());
-        ShowHelp(Context ? Context : GridHelpContext);
+        ShowHelp(HelpContextAt(focusWidget(), GridHelpContext));
         Event->accept();
         return;
     }
@@ -913,10 +901,8 @@ TQueryAnswer TToDoListWindow::WndProc(unsigned Msg, std::uint32_t WParam) {
         break;
     case qmCellRect: {
         const QRect R = FGrid->CellRect(Col, Row);
-        std::string Bytes;
-        for (int V : {R.x(), R.y(), R.x() + R.width(), R.y() + R.height()})
-            AppendInt32(Bytes, V);
-        Answer.Reply = TCopyData{Msg, std::move(Bytes)};
+        Answer.Reply =
+            TCopyData{Msg, EncodeRect({R.x(), R.y(), R.x() + R.width(), R.y() + R.height()})};
         break;
     }
     case qmCellTextLength:

@@ -259,3 +259,14 @@ TEST(QuerySocket, OnlyAPrivateFolderOfThisUserIsTrusted) {
     for (const auto& C : Cases)
         EXPECT_EQ(CheckSocketFolder(C.Folder).Ok(), C.Trusted) << C.Folder;
 }
+
+TEST(WindowQuery, CellRectanglesTravelAsFourLittleEndianNumbers) {
+    const std::string Bytes = EncodeRect({-1, 2, 300, 70000});
+    EXPECT_EQ(Bytes, std::string("\xFF\xFF\xFF\xFF\x02\0\0\0\x2C\x01\0\0\x70\x11\x01\0", 16));
+    const auto Back = DecodeRect(Bytes);
+    ASSERT_TRUE(Back);
+    EXPECT_EQ(Back->Left, -1);
+    EXPECT_EQ(Back->Bottom, 70000);
+    EXPECT_FALSE(DecodeRect(Bytes.substr(1)));
+    EXPECT_FALSE(DecodeRect(Bytes + '\0'));
+}

@@ -63,6 +63,19 @@ TEST(Help, WithoutAGuideNothingOpens) {
     ::unsetenv("TODOLIST_DOC_DIR");
 }
 
+TEST(Help, F1TakesTheContextOfTheNearestControlThatHasOne) {
+    QWidget Form;
+    auto* Group = new QWidget(&Form);
+    auto* Inner = new QWidget(Group);
+    auto* Own = new QWidget(Group);
+    SetHelpContext(Group, 6011);
+    SetHelpContext(Own, 6012);
+    EXPECT_EQ(HelpContextAt(Inner, 6013), 6011);
+    EXPECT_EQ(HelpContextAt(Own, 6013), 6012);
+    EXPECT_EQ(HelpContextAt(&Form, 6013), 6013);
+    EXPECT_EQ(HelpContextAt(nullptr, 6013), 6013);
+}
+
 TEST(DockableForm, KeepsItsPlaceInTheDesktopState) {
     TTempDir Dir;
     QMainWindow Main;
