@@ -4,6 +4,7 @@
 #include "items/source_todo_item.h"
 #include "list/todo_list.h"
 #include "ui/help.h"
+#include "ui/up_down.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -149,25 +150,11 @@ TAddToDoItemForm::TAddToDoItemForm(QWidget* Parent) : QDialog(Parent) {
     FPriorityEdit->setGeometry(5, 114, 30, 21);
     FPriorityEdit->setLayoutDirection(Qt::LeftToRight);
     // No validator: any text can be typed, OK checks it.
-    FPriorityEdit->installEventFilter(this);
     FLabel2->setBuddy(FPriorityEdit);
 
-    // The up-down arrows of the priority box; they take no focus, like the control they stand
-    // for, and Up/Down in the box do the same.
-    FUpDown1 = new QWidget(this);
-    FUpDown1->setObjectName(QStringLiteral("UpDown1"));
+    FUpDown1 = MakeUpDown(FPriorityEdit, MinPriority, MaxPriority, StrToInt, this,
+                          QStringLiteral("UpDown1"));
     FUpDown1->setGeometry(35, 114, 15, 21);
-    auto MakeArrow = [this](const char* Name, Qt::ArrowType Arrow, int Y, int H, int Delta) {
-        auto* Button = new QToolButton(FUpDown1);
-        Button->setObjectName(QString::fromUtf8(Name));
-        Button->setArrowType(Arrow);
-        Button->setGeometry(0, Y, 15, H);
-        Button->setFocusPolicy(Qt::NoFocus);
-        Button->setAutoRepeat(true);
-        connect(Button, &QToolButton::clicked, this, [this, Delta] { StepPriority(Delta); });
-    };
-    MakeArrow("UpButton", Qt::UpArrow, 0, 11, 1);
-    MakeArrow("DownButton", Qt::DownArrow, 11, 10, -1);
 
     FLabel3 = MakeLabel("Label3", "&Owner:", 58, 99);
     FOwnerBox = MakeCombo("cbOwner");
@@ -337,12 +324,6 @@ void TAddToDoItemForm::FormShow() {
     FMemo->selectAll();
 }
 
-void TAddToDoItemForm::StepPriority(int Delta) {
-    const int From =
-        std::clamp(StrToInt(FPriorityEdit->text()).value_or(MinPriority), MinPriority, MaxPriority);
-    FPriorityEdit->setText(QString::number(std::clamp(From + Delta, MinPriority, MaxPriority)));
-}
-
 void TAddToDoItemForm::showEvent(QShowEvent* Event) {
     QDialog::showEvent(Event);
     if (!Event->spontaneous())
@@ -366,17 +347,6 @@ void TAddToDoItemForm::keyPressEvent(QKeyEvent* Event) {
         return;
     }
     QDialog::keyPressEvent(Event);
-}
-
-bool TAddToDoItemForm::eventFilter(QObject* Watched, QEvent* Event) {
-    if (Event->type() == QEvent::KeyPress) {
-        const auto* Key = static_cast<QKeyEvent*>(Event);
-        if (Watched == FPriorityEdit && (Key->key() == Qt::Key_Up || Key->key() == Qt::Key_Down)) {
-            StepPriority(Key->key() == Qt::Key_Up ? 1 : -1);
-            return true;
-        }
-    }
-    return QDialog::eventFilter(Watched, Event);
 }
 
 TAddToDoItemForm& AddToDoItemForm() {

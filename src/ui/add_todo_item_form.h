@@ -50,7 +50,6 @@ protected:
     void showEvent(QShowEvent* Event) override;
     void resizeEvent(QResizeEvent* Event) override;
     void keyPressEvent(QKeyEvent* Event) override;
-    bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
     /// Fills the drop-down lists from the service's filters (values current items carry),
@@ -61,7 +60,6 @@ private:
                       const QString& Category);
     /// Moves the priority by Delta like an up-down control: from the box's value (0 when it is
     /// no integer), never leaving 0 to 5.
-    void StepPriority(int Delta);
     /// Reports Message in an error box, then focuses Control with its whole text selected.
     void Refuse(const QString& Message, QWidget* Control);
 

@@ -7,6 +7,7 @@
 #include "table/table_options.h"
 #include "table/table_options_model.h"
 #include "ui/help.h"
+#include "ui/up_down.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -82,13 +83,6 @@ void SetChoice(QButtonGroup* Group, int Id) {
     }
 }
 
-/// Moves Edit's number by Delta like an up-down control: from its value (Min when it holds no
-/// integer), never leaving Min to Max.
-void StepNumber(QLineEdit* Edit, int Min, int Max, int Delta) {
-    const long long Value = TextToInt(Edit->text().toStdString()).value_or(Min);
-    Edit->setText(QString::number(std::clamp<long long>(Value + Delta, Min, Max)));
-}
-
 QLabel* MakeLabel(const char* Caption, QWidget* Buddy, QWidget* Parent) {
     auto* Label = new QLabel(QString::fromUtf8(Caption), Parent);
     Label->setBuddy(Buddy);
@@ -109,29 +103,10 @@ QWidget* MakeNumberBox(QWidget* Parent, const char* Name, int Min, int Max, cons
     Edit->setMaximumWidth(60);
     Layout->addWidget(Edit);
 
-    auto* UpDown = new QWidget(Row);
-    UpDown->setObjectName(QString::fromUtf8(Name) + QStringLiteral("UpDown"));
-    auto* Arrows = new QVBoxLayout(UpDown);
-    Arrows->setContentsMargins(0, 0, 0, 0);
-    Arrows->setSpacing(0);
-    QLineEdit* Target = Edit;
-    const auto MakeArrow = [&](const char* ArrowName, Qt::ArrowType Arrow, int Delta) {
-        auto* Button = new QToolButton(UpDown);
-        Button->setObjectName(QString::fromUtf8(ArrowName));
-        Button->setArrowType(Arrow);
-        Button->setFixedSize(15, 11);
-        // Like the control they stand for, the arrows take no focus.
-        Button->setFocusPolicy(Qt::NoFocus);
-        Button->setAutoRepeat(true);
-        QObject::connect(Button, &QToolButton::clicked, Target,
-                         [=] { StepNumber(Target, Min, Max, Delta); });
-        Arrows->addWidget(Button);
-        new QShortcut(
-            QKeySequence(Arrow == Qt::UpArrow ? Qt::Key_Up : Qt::Key_Down), Target,
-            [=] { StepNumber(Target, Min, Max, Delta); }, Qt::WidgetShortcut);
-    };
-    MakeArrow("UpButton", Qt::UpArrow, 1);
-    MakeArrow("DownButton", Qt::DownArrow, -1);
+    auto* UpDown = MakeUpDown(
+        Edit, Min, Max, [](const QString& Text) { return TextToInt(Text.toStdString()); }, Row,
+        QString::fromUtf8(Name) + QStringLiteral("UpDown"));
+    UpDown->setFixedHeight(Edit->sizeHint().height());
     Layout->addWidget(UpDown);
     Layout->addStretch();
     return Row;
