@@ -14,12 +14,18 @@
 namespace {
 
 /// Prints the item that starts at Offset of File (the file's last item without Offset) after
-/// parsing the file's manager again.
-void Confirm(TSourceToDoManager& Manager, const std::string& File, std::optional<int> Offset) {
+/// parsing the file's manager again: here without a session, else on the session's parse
+/// thread, which parses the service's managers; parsing one of them here as well would race with
+/// that pass (its items are rebuilt while they are read).
+void Confirm(TSourceToDoManager& Manager, const std::string& File, std::optional<int> Offset,
+             TListSession* Session = nullptr) {
     auto Module = FindDocModule(File);
     if (!Module)
         return;
-    Manager.Parse();
+    if (Session)
+        Session->ParseAndWait();
+    else
+        Manager.Parse();
     auto Placed = PlacedItems(Manager, *Module->GetBuffer());
     for (auto& P : Placed)
         if (Offset ? P.Item->GetComment().Start == *Offset : &P == &Placed.back()) {
@@ -101,6 +107,6 @@ int RunAdd(const TAddOptions& O) {
         return Fail(ecFailed, "cannot open " + File);
     if (TStatus S = Module->Save(); !S)
         return Fail(ecFailed, S.Message());
-    Confirm(*Manager, File, std::nullopt); // the entry went last
+    Confirm(*Manager, File, std::nullopt, &Session); // the entry went last
     return ecSuccess;
 }

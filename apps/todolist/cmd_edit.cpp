@@ -126,7 +126,7 @@ int RunOnRow(int Row, const TRowView& View, const std::function<TStatus(TSourceT
     if (TStatus S = SaveItemFile(Item); !S)
         return Fail(ecFailed, S.Message());
     if (Describe)
-        if (auto Line = DescribeItemAt(Item, Offset); !Line.empty())
+        if (auto Line = DescribeItemAt(Session, Item, Offset); !Line.empty())
             std::printf("%s\n", Line.c_str());
     return ecSuccess;
 }

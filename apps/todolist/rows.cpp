@@ -189,12 +189,14 @@ TStatus SaveItemFile(TSourceToDoItem& Item) {
     return Module->Save();
 }
 
-std::string DescribeItemAt(TSourceToDoItem& Item, int Offset) {
+std::string DescribeItemAt(TListSession& Session, TSourceToDoItem& Item, int Offset) {
     auto Manager = Item.GetManager();
     auto Module = Manager ? FindDocModule(ItemFile(Item)) : nullptr;
     if (!Module)
         return {};
-    Manager->Parse();
+    // The manager is the service's: its parse thread parses it after the change. Parsing it here
+    // as well would race with that pass (the items are rebuilt while they are read); wait for it.
+    Session.ParseAndWait();
     for (auto& P : PlacedItems(*Manager, *Module->GetBuffer()))
         if (P.Item->GetComment().Start == Offset)
             return ItemLine(ShownFileName(Module->GetFileName()), P.Line, P.Column, *P.Item);

@@ -47,6 +47,6 @@ TStatus SaveItemFile(TSourceToDoItem& Item);
 /// The file an item belongs to: its source file, or the to-do file for a project item.
 std::string ItemFile(TSourceToDoItem& Item);
 
-/// The one-line form (ItemLine) of the item starting at Offset in File after parsing it again,
-/// or empty when there is none there now.
-std::string DescribeItemAt(TSourceToDoItem& Item, int Offset);
+/// The one-line form (ItemLine) of the item starting at Offset in File once the session's parse
+/// thread has parsed it again, or empty when there is none there now.
+std::string DescribeItemAt(TListSession& Session, TSourceToDoItem& Item, int Offset);
