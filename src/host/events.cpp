@@ -46,6 +46,11 @@ TEvent<TModule*>& EvModuleActivated() {
     return E;
 }
 
+TEvent<>& EvMainFormCreated() {
+    static TEvent<> E;
+    return E;
+}
+
 void NotifyModuleModified(const std::string& FileName) {
     auto Module = FindDocModule(FileName);
     EvModuleModified().Raise(Module.get(), Module ? Module->GetFileName() : FileName);

@@ -104,5 +104,9 @@ TEvent<TEditView*, TViewOperation>& EvViewNotification();
 /// A module became the active one in the editor (null when none is active any more).
 TEvent<TModule*>& EvModuleActivated();
 
+/// The host's main window now exists (raised once, on the main thread, after the packages
+/// loaded at start-up were registered). Packages create what needs the main window here.
+TEvent<>& EvMainFormCreated();
+
 /// Raises EvModuleModified for FileName with its loaded module (if any) as the sender.
 void NotifyModuleModified(const std::string& FileName);

@@ -3,7 +3,7 @@
 #include "host/todo_intf.h"
 #include "items/source_todo_item.h"
 #include "list/todo_list.h"
-#include "ui/help.h"
+#include "ui/shell/help.h"
 #include "ui/up_down.h"
 
 #include <QCheckBox>

@@ -6,7 +6,7 @@
 #include "list/todo_list.h"
 #include "table/table_options.h"
 #include "table/table_options_model.h"
-#include "ui/help.h"
+#include "ui/shell/help.h"
 #include "ui/up_down.h"
 
 #include <QButtonGroup>

@@ -2,7 +2,7 @@
 
 #include "comments/todo_filter_list.h"
 #include "list/todo_list.h"
-#include "ui/help.h"
+#include "ui/shell/help.h"
 
 #include <QLabel>
 #include <QListWidget>

@@ -4,8 +4,8 @@
 #include "host/todo_intf.h"
 #include "host/window_query.h"
 #include "list/todo_list.h"
-#include "ui/dockable_form.h"
-#include "ui/window_sink.h"
+#include "ui/shell/dockable_form.h"
+#include "ui/shell/window_sink.h"
 
 #include <QFont>
 #include <QPoint>

@@ -1,7 +1,7 @@
 // The owner-drawn grid: hit testing and cell rectangles under scrolling, row selection by mouse
 // and keyboard, the column resize gesture, mouse capture, tooltips, and the window's images.
 
-#include "ui/images.h"
+#include "ui/todo_images.h"
 #include "ui/td_string_grid.h"
 
 #include <QApplication>

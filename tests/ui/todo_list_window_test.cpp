@@ -6,7 +6,7 @@
 
 #include "host/edit_buffer.h"
 #include "host/window_query.h"
-#include "ui/images.h"
+#include "ui/todo_images.h"
 #include "ui/td_string_grid.h"
 #include "ui/todo_list_window.h"
 

@@ -19,7 +19,7 @@
 #include "items/todo_mgr.h"
 #include "list/todo_list.h"
 #include "todofile/todo_updaters.h"
-#include "ui/qt_clipboard.h"
+#include "ui/shell/qt_clipboard.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

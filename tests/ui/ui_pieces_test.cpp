@@ -5,10 +5,10 @@
 
 #include "host/ini_file.h"
 #include "host/window_link.h"
-#include "ui/dockable_form.h"
-#include "ui/help.h"
-#include "ui/qt_clipboard.h"
-#include "ui/window_sink.h"
+#include "ui/shell/dockable_form.h"
+#include "ui/shell/help.h"
+#include "ui/shell/qt_clipboard.h"
+#include "ui/shell/window_sink.h"
 
 #include <QAction>
 #include <QDesktopServices>

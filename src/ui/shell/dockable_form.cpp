@@ -1,4 +1,4 @@
-#include "dockable_form.h"
+#include "ui/shell/dockable_form.h"
 
 #include "host/ini_file.h"
 

@@ -4,9 +4,21 @@
 
 #include <QPixmap>
 
+#include <functional>
 #include <map>
 
 class QPainter;
+class QColor;
+class QPen;
+
+/// The side of the square images of the host's image lists, in logical pixels.
+constexpr int ImageSize = 16;
+
+/// A transparent ImageSize square pixmap painted by Draw in 16 by 16 logical units, at the
+/// screen's pixel ratio so that it stays sharp on high-density screens. Main thread only.
+QPixmap PaintImage(const std::function<void(QPainter&)>& Draw);
+/// A solid pen with round caps and joins, as the host's glyphs draw their strokes.
+QPen ImagePen(const QColor& Colour, qreal Width);
 
 /// A list of equally sized images addressed by index, drawn enabled or greyed.
 /// Main thread only (pixmaps belong to the GUI thread).
@@ -33,21 +45,6 @@ private:
     /// Greyed copies made by Draw on first use; SetImage drops the stale one.
     mutable std::map<int, QPixmap> FGreyed;
 };
-
-/// Indexes of the To-Do List window's own images. 5 to 7 are not used by the window.
-enum TToDoImage : int {
-    tiCheckedEnabled = 0,
-    tiUncheckedEnabled = 1,
-    tiCheckedGreyed = 2,
-    tiUncheckedGreyed = 3,
-    tiPriorityHeader = 4,
-    tiSortAscending = 8,
-    tiSortDescending = 9,
-};
-
-/// The window's ten 16 by 16 images (check boxes, the priority header glyph, the sort arrows),
-/// drawn in code on first use. Main thread only.
-const TImageList& ToDoWindowImages();
 
 /// The host's main image list (16 by 16), holding the item kind images at the indexes the items
 /// draw: 90 the project's to-do file, 91 a project source file, 92 another source file. Other

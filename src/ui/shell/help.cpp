@@ -1,4 +1,4 @@
-#include "help.h"
+#include "ui/shell/help.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

@@ -55,13 +55,7 @@ void TImageList::Draw(QPainter& Painter, int X, int Y, int Index, bool Enabled) 
     Painter.drawPixmap(X, Y, Greyed->second);
 }
 
-namespace {
-
-constexpr int ImageSize = 16;
-
-/// A transparent ImageSize square pixmap painted by Draw in 16 by 16 logical units, at the
-/// screen's pixel ratio so that it stays sharp on high-density screens.
-QPixmap Paint(const std::function<void(QPainter&)>& Draw) {
+QPixmap PaintImage(const std::function<void(QPainter&)>& Draw) {
     const qreal Ratio = std::max<qreal>(1, std::ceil(qGuiApp->devicePixelRatio()));
     QPixmap Result(QSize(ImageSize, ImageSize) * Ratio);
     Result.setDevicePixelRatio(Ratio);
@@ -72,49 +66,16 @@ QPixmap Paint(const std::function<void(QPainter&)>& Draw) {
     return Result;
 }
 
-QPen Line(const QColor& Colour, qreal Width) {
+QPen ImagePen(const QColor& Colour, qreal Width) {
     return QPen(Colour, Width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
 }
 
-/// A check box: white face, so the tick reads whatever the window's background.
-QPixmap CheckBox(bool Checked, bool Enabled) {
-    return Paint([=](QPainter& P) {
-        P.setPen(QPen(Enabled ? QColor(0x4d, 0x56, 0x61) : QColor(0xb4, 0xb9, 0xbf), 1));
-        P.setBrush(Enabled ? QColor(Qt::white) : QColor(0xf0, 0xf1, 0xf3));
-        P.drawRoundedRect(QRectF(1.5, 1.5, 13, 13), 2, 2);
-        if (!Checked)
-            return;
-        P.setPen(Line(Enabled ? QColor(0x1f, 0x5f, 0xbf) : QColor(0x9a, 0xa0, 0xa6), 2));
-        P.setBrush(Qt::NoBrush);
-        P.drawPolyline(QPolygonF({{4.5, 8.5}, {7, 11}, {11.5, 5}}));
-    });
-}
-
-QPixmap PriorityGlyph() {
-    return Paint([](QPainter& P) {
-        const QColor Red(0xd0, 0x31, 0x2d);
-        P.setPen(Line(Red, 2.6));
-        P.drawLine(QPointF(8, 2.5), QPointF(8, 9.5));
-        P.setPen(Qt::NoPen);
-        P.setBrush(Red);
-        P.drawEllipse(QPointF(8, 13), 1.5, 1.5);
-    });
-}
-
-QPixmap SortArrow(bool Ascending) {
-    return Paint([=](QPainter& P) {
-        P.setPen(Qt::NoPen);
-        P.setBrush(QColor(0x6b, 0x72, 0x80));
-        const qreal Tip = Ascending ? 5 : 11;
-        const qreal Base = Ascending ? 10 : 6;
-        P.drawPolygon(QPolygonF({{4, Base}, {12, Base}, {8, Tip}}));
-    });
-}
+namespace {
 
 /// A page with a folded corner in Border colour; Content draws on it.
 QPixmap Page(const QColor& Border, const QColor& Fold,
              const std::function<void(QPainter&)>& Content) {
-    return Paint([=](QPainter& P) {
+    return PaintImage([=](QPainter& P) {
         QPainterPath Outline;
         Outline.moveTo(2.5, 1.5);
         Outline.lineTo(10.5, 1.5);
@@ -136,7 +97,7 @@ void CodeLines(QPainter& P, const QColor& First, const QColor& Rest) {
     const qreal Indents[] = {4.5, 6.5, 6.5, 4.5};
     const qreal Ends[] = {9, 11.5, 10, 8};
     for (int I = 0; I < 4; ++I) {
-        P.setPen(Line(I % 3 == 0 ? First : Rest, 1));
+        P.setPen(ImagePen(I % 3 == 0 ? First : Rest, 1));
         const qreal Y = 6.5 + 2 * I;
         P.drawLine(QPointF(Indents[I], Y), QPointF(Ends[I], Y));
     }
@@ -152,37 +113,20 @@ QPixmap ToDoFilePage() {
         for (int I = 0; I < 3; ++I) {
             const qreal Y = 6.5 + 3 * I;
             if (I < 2) {
-                P.setPen(Line(Green, 1.3));
+                P.setPen(ImagePen(Green, 1.3));
                 P.drawPolyline(QPolygonF({{4.3, Y}, {5.3, Y + 1}, {7, Y - 1.2}}));
             } else {
                 P.setPen(QPen(Slate, 1));
                 P.setBrush(Qt::NoBrush);
                 P.drawRect(QRectF(4.5, Y - 1, 2, 2));
             }
-            P.setPen(Line(LightSlate, 1));
+            P.setPen(ImagePen(LightSlate, 1));
             P.drawLine(QPointF(8.5, Y), QPointF(11.5, Y));
         }
     });
 }
 
 } // namespace
-
-const TImageList& ToDoWindowImages() {
-    static const TImageList Images = [] {
-        TImageList List(ImageSize, ImageSize);
-        List.SetImage(tiCheckedEnabled, CheckBox(true, true));
-        List.SetImage(tiUncheckedEnabled, CheckBox(false, true));
-        List.SetImage(tiCheckedGreyed, CheckBox(true, false));
-        List.SetImage(tiUncheckedGreyed, CheckBox(false, false));
-        List.SetImage(tiPriorityHeader, PriorityGlyph());
-        for (int Unused = 5; Unused <= 7; ++Unused)
-            List.SetImage(Unused, Paint([](QPainter&) {}));
-        List.SetImage(tiSortAscending, SortArrow(true));
-        List.SetImage(tiSortDescending, SortArrow(false));
-        return List;
-    }();
-    return Images;
-}
 
 TImageList& MainImageList() {
     static TImageList Images = [] {

@@ -1,4 +1,4 @@
-#include "qt_clipboard.h"
+#include "ui/shell/qt_clipboard.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

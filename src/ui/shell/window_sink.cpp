@@ -1,4 +1,4 @@
-#include "window_sink.h"
+#include "ui/shell/window_sink.h"
 
 #include <QCoreApplication>
 
