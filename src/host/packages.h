@@ -22,12 +22,14 @@ public:
     /// Opens the shared library FileName, runs PackageInitialize and then IDERegister. Fails
     /// with a clear message, leaving nothing loaded, when the file cannot be opened, lacks
     /// PackageInitialize or PackageFinalize, or an entry point throws (PackageFinalize is then
-    /// called when PackageInitialize had finished).
+    /// called when PackageInitialize had finished). Messages start with the file name. Loading
+    /// a library that is loaded already runs its entry points again: TPackageList prevents it.
     static TResult<std::unique_ptr<TPackage>> Load(const std::string& FileName);
     ~TPackage();
     TPackage(const TPackage&) = delete;
     TPackage& operator=(const TPackage&) = delete;
 
+    /// The library's file name, absolute and normal (NormalizeFileName).
     const std::string& FileName() const { return FFileName; }
 
 private:
