@@ -8,7 +8,7 @@
 #include "host/project_watch.h"
 #include "host/source_creators.h"
 #include "items/todo_mgr.h"
-#include "todofile/todo_updaters.h"
+#include "list/todo_units.h"
 
 #include <algorithm>
 #include <chrono>
@@ -28,9 +28,7 @@ TListSession::TListSession() {
     // The host's order: its parse thread exists before the package starts, the package's units
     // start, then the host registers its creators and the service is made.
     SetParseThread(&FThread);
-    InitializeToDoUpdaters();
-    InitializeToDoMgr();
-    InitializeToDoList();
+    StartUnits(ToDoUnits());
     RegisterSourceManagerCreators();
     CreateToDoList();
     FDisplay.Handle = RegisterWindow(&FWindow);
@@ -43,9 +41,7 @@ TListSession::~TListSession() {
     UnregisterWindow(FDisplay.Handle);
     FreeToDoList(); // writes the filters into the settings store
     MainProjectGroup().SetActiveProject(nullptr);
-    FinalizeToDoList();
-    FinalizeToDoMgr();
-    FinalizeToDoUpdaters();
+    StopUnits(ToDoUnits());
     SetParseThread(nullptr);
     FThread.Stop();
     // Nothing is saved here: the commands that change a setting save it themselves and report

@@ -15,7 +15,7 @@
 #include "host/source_creators.h"
 #include "items/source_todo_manager.h"
 #include "items/todo_mgr.h"
-#include "todofile/todo_updaters.h"
+#include "list/todo_units.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -71,11 +71,8 @@ struct TTrackingFixture {
 
     TTrackingFixture() {
         SetAppIniFileName(SettingsDir.File("todolist.ini"));
-        InitializeToDoUpdaters();
-        InitializeToDoUtils();
-        InitializeCLanguage();
-        InitializeToDoMgr();
-        InitializeToDoList();
+        StartUnits(ToDoUnits());
+        InitializeCLanguage(); // the host's C unit registers with the started IDEToDoUtils
         RegisterSourceManagerCreators();
         for (const char* F : {"a1.pas", "a2.pas", "b1.pas", "x.pas", "y.c"})
             Dir.Write(F, std::string("{ TODO : in ") + F + " }\n// TODO: c " + F + "\n");
@@ -93,11 +90,8 @@ struct TTrackingFixture {
         }
         List->SetDisplayForm(nullptr);
         FreeToDoList();
-        FinalizeToDoList();
-        FinalizeToDoMgr();
         FinalizeCLanguage();
-        FinalizeToDoUtils();
-        FinalizeToDoUpdaters();
+        StopUnits(ToDoUnits());
     }
 
     std::shared_ptr<TSetProject> Project(const std::string& Name,

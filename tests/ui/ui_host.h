@@ -1,9 +1,9 @@
 #pragma once
 
-// The smallest host the window and the dialogs run in: a parse thread, the package's units
-// started in the host's order, the to-do list service, a project over files in a temporary
-// folder, and the settings store in another temporary folder. The caller's window registers
-// itself with the service as it would in the desktop program.
+// The smallest host the window and the dialogs run in: a parse thread, the package's core units
+// started in their order, the to-do list service, a project over files in a temporary folder,
+// and the settings store in another temporary folder. The caller's window registers itself with
+// the service as it would in the desktop program.
 
 #include "tests/host/temp_dir.h"
 
@@ -18,7 +18,7 @@
 #include "host/source_creators.h"
 #include "items/todo_mgr.h"
 #include "list/todo_list.h"
-#include "todofile/todo_updaters.h"
+#include "list/todo_units.h"
 #include "ui/shell/qt_clipboard.h"
 
 #include <QCoreApplication>
@@ -45,20 +45,20 @@ public:
     TParseThread Thread;
     TQtClipboard QtClipboard;
 
-    TUiHost() {
+    /// With CreateService false the service is left to the caller (the package's commands make
+    /// it when the main window exists); the units are started either way.
+    explicit TUiHost(bool CreateService = true) {
         ::setenv("XDG_CONFIG_HOME", SettingsDir.File("config").c_str(), 1);
         ::setenv("XDG_CACHE_HOME", SettingsDir.File("cache").c_str(), 1);
         ::setenv("XDG_RUNTIME_DIR", SettingsDir.File("run").c_str(), 1);
         SetAppIniFileName(SettingsDir.File("todolist.ini"));
         SetClipboard(&QtClipboard);
         SetParseThread(&Thread);
-        InitializeToDoUpdaters();
-        InitializeToDoUtils();
-        InitializeCLanguage();
-        InitializeToDoMgr();
-        InitializeToDoList();
+        StartUnits(ToDoUnits());
+        InitializeCLanguage(); // the host's C unit registers with the started IDEToDoUtils
         RegisterSourceManagerCreators();
-        CreateToDoList();
+        if (CreateService)
+            CreateToDoList();
     }
 
     ~TUiHost() {
@@ -70,11 +70,8 @@ public:
         if (ToDoList)
             ToDoList->SetDisplayForm(nullptr);
         FreeToDoList();
-        FinalizeToDoList();
-        FinalizeToDoMgr();
         FinalizeCLanguage();
-        FinalizeToDoUtils();
-        FinalizeToDoUpdaters();
+        StopUnits(ToDoUnits());
         SetParseThread(nullptr);
         Thread.Stop();
         SetClipboard(nullptr);
