@@ -256,6 +256,43 @@ TStatus TEditBuffer::Reload() {
     return {};
 }
 
+bool TEditBuffer::ChangedOnDisk() const {
+    std::string Name;
+    TDiskStamp Known;
+    {
+        std::scoped_lock Lock(FLock);
+        Name = FFileName;
+        Known = FStamp;
+    }
+    const TDiskStamp Now = StampOfFile(Name);
+    if (Now.Exists != Known.Exists)
+        return true;
+    if (!Now.Exists || Now == Known)
+        return false;
+    auto OnDisk = ReadFile(Name, nullptr);
+    if (!OnDisk)
+        return true;
+    std::scoped_lock Lock(FLock);
+    return OnDisk.Value() != (FDiskText ? *FDiskText : FText);
+}
+
+void TEditBuffer::AdoptDiskState() {
+    const std::string Name = GetFileName();
+    TDiskStamp Stamp;
+    auto OnDisk = ReadFile(Name, &Stamp);
+    std::scoped_lock Lock(FLock);
+    if (!OnDisk) {
+        // Gone or unreadable: Save then writes a new file or reports why it cannot.
+        FStamp = StampOfFile(Name);
+        return;
+    }
+    FStamp = Stamp;
+    if (OnDisk.Value() != FText)
+        FDiskText = std::move(OnDisk.Value());
+    else
+        FDiskText.reset();
+}
+
 void TEditBuffer::ShowText(int Line, int Pos) {
     {
         std::scoped_lock Lock(FLock);

@@ -63,6 +63,16 @@ public:
     /// Re-reads the file from disk, dropping unsaved changes.
     TStatus Reload();
 
+    /// True when the file on disk is no longer the one last read or saved: it is gone, it
+    /// appeared, or both its stamp and its bytes differ (a file merely touched, or one holding
+    /// the same bytes again, is unchanged). This is the test Save refuses on, made beforehand.
+    /// Reads the file without holding the buffer's lock.
+    bool ChangedOnDisk() const;
+    /// Takes the file as it is on disk now (its stamp and bytes) for the one last read, so that
+    /// the next Save writes over it although another program changed it: how an editor
+    /// overwrites after the user said so. The text and the modified flag are kept.
+    void AdoptDiskState();
+
     /// The editor cursor as a 0-based byte offset; ShowText moves it there and scrolls it into
     /// view (through ShowTextProc when a front end installed one). With Line < 1, Pos is a
     /// 0-based byte offset; else Line is 1-based and Pos a 0-based byte column within it. The

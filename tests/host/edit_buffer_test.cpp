@@ -155,3 +155,33 @@ TEST(EditBuffer, ShowTextMovesTheCursorAndTellsTheFrontEnd) {
     EXPECT_EQ(Calls, 7);
     TEditBuffer::ShowTextProc = nullptr;
 }
+
+TEST(EditBuffer, ChangedOnDiskTellsTheConflictSaveRefusesAndAdoptingTheDiskOverwritesIt) {
+    TTempDir Dir;
+    const std::string Path = Dir.Write("a.pas", "mine\n");
+    TEditBuffer B = Load(Path);
+    EXPECT_FALSE(B.ChangedOnDisk());
+    WriteLater(Path, "mine\n"); // touched only
+    EXPECT_FALSE(B.ChangedOnDisk());
+
+    ASSERT_TRUE(B.Insert(0, "+").Ok());
+    EXPECT_FALSE(B.ChangedOnDisk()) << "our own unsaved edit is no change on disk";
+    WriteLater(Path, "theirs\n");
+    EXPECT_TRUE(B.ChangedOnDisk());
+    EXPECT_FALSE(B.Save().Ok());
+
+    B.AdoptDiskState();
+    EXPECT_FALSE(B.ChangedOnDisk());
+    EXPECT_EQ(B.GetText(), "+mine\n");
+    EXPECT_TRUE(B.GetModified());
+    ASSERT_TRUE(B.Save().Ok());
+    EXPECT_EQ(ReadBytes(Path), "+mine\n");
+    EXPECT_FALSE(B.ChangedOnDisk()) << "our own save is no change on disk";
+
+    fs::remove(Path);
+    EXPECT_TRUE(B.ChangedOnDisk());
+    B.AdoptDiskState();
+    EXPECT_FALSE(B.ChangedOnDisk());
+    ASSERT_TRUE(B.Save().Ok()) << "a deleted file is written again";
+    EXPECT_EQ(ReadBytes(Path), "+mine\n");
+}
