@@ -49,7 +49,7 @@ todo_build build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTODO_SANITIZE=thread
 run_ctest build/tsan TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions="$TODO_ROOT/tests/tsan.supp"
 
 echo "== fuzzing, ${fuzz_seconds}s per target"
-todo_build build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTODO_BUILD_FUZZ=ON -DTODO_BUILD_TESTS=OFF \
+todo_build build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTODO_BUILD_FUZZ=ON -DTODO_BUILD_TESTS=OFF -DTODO_BUILD_GUI=OFF \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 for fuzzer in build/fuzz/tests/fuzz/fuzz_*; do
     [ -x "$fuzzer" ] || continue

@@ -7,7 +7,7 @@ mkdir -p "$TODO_LOG_DIR"
 
 # Debian packages by purpose. Keep these lists the one place that says what the project needs.
 TODO_PKGS_BUILD=(g++ cmake ninja-build ccache pkg-config libcli11-dev nlohmann-json3-dev libgit2-dev qt6-base-dev)
-TODO_PKGS_TEST=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev chromium fonts-dejavu-core)
+TODO_PKGS_TEST=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev chromium fonts-dejavu-core desktop-file-utils)
 
 todo_missing_packages() {
     local missing=() p

@@ -1,0 +1,491 @@
+#include "automation.h"
+
+#include "host/window_query.h"
+#include "ui/shell/ide_services.h"
+
+#include <QAbstractButton>
+#include <QAbstractScrollArea>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDockWidget>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QMainWindow>
+#include <QMetaObject>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPointingDevice>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTextCursor>
+#include <QTextEdit>
+
+#include <cstdio>
+#include <optional>
+#include <thread>
+
+#include <unistd.h>
+
+namespace {
+
+QString Ok(const QString& Data = {}) {
+    return Data.isEmpty() ? QStringLiteral("ok") : QStringLiteral("ok ") + Data;
+}
+
+QString Error(const QString& Message) {
+    return QStringLiteral("error ") + Message;
+}
+
+QString Flag(bool Value) {
+    return Ok(Value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+/// "a b c" -> {"a", "b c"}: the first word and the rest of the line.
+std::pair<QString, QString> SplitFirst(const QString& Line) {
+    const qsizetype Space = Line.indexOf(QLatin1Char(' '));
+    if (Space < 0)
+        return {Line, {}};
+    return {Line.left(Space), Line.mid(Space + 1)};
+}
+
+/// Reverses Escape: \n, \t, \r and \\; any other backslash stays as it is.
+QString Unescape(const QString& Text) {
+    QString Out;
+    Out.reserve(Text.size());
+    for (qsizetype I = 0; I < Text.size(); ++I) {
+        const QChar C = Text[I];
+        if (C != QLatin1Char('\\') || I + 1 == Text.size()) {
+            Out += C;
+            continue;
+        }
+        const QChar Next = Text[I + 1];
+        if (Next == QLatin1Char('n'))
+            Out += QLatin1Char('\n');
+        else if (Next == QLatin1Char('t'))
+            Out += QLatin1Char('\t');
+        else if (Next == QLatin1Char('r'))
+            Out += QLatin1Char('\r');
+        else if (Next == QLatin1Char('\\'))
+            Out += QLatin1Char('\\');
+        else {
+            Out += C;
+            continue;
+        }
+        ++I;
+    }
+    return Out;
+}
+
+/// Makes Text fit one reply line.
+QString Escape(const QString& Text) {
+    QString Out;
+    Out.reserve(Text.size());
+    for (const QChar C : Text) {
+        if (C == QLatin1Char('\\'))
+            Out += QStringLiteral("\\\\");
+        else if (C == QLatin1Char('\n'))
+            Out += QStringLiteral("\\n");
+        else if (C == QLatin1Char('\t'))
+            Out += QStringLiteral("\\t");
+        else if (C == QLatin1Char('\r'))
+            Out += QStringLiteral("\\r");
+        else
+            Out += C;
+    }
+    return Out;
+}
+
+/// The first object named Name under Main, else under another top-level window (a floating
+/// dock or a package's window that has no parent).
+template <class T> T* FindNamed(QMainWindow* Main, const QString& Name) {
+    if (T* Found = Main->findChild<T*>(Name))
+        return Found;
+    for (QWidget* Top : QApplication::topLevelWidgets()) {
+        if (Top == Main)
+            continue;
+        if (auto* Self = qobject_cast<T*>(Top); Self && Top->objectName() == Name)
+            return Self;
+        if (T* Found = Top->findChild<T*>(Name))
+            return Found;
+    }
+    return nullptr;
+}
+
+/// The action named Name: a child of a window, an editor action list's, or one a widget shows
+/// (menus and tool bars list actions they do not own).
+QAction* FindAction(QMainWindow* Main, const QString& Name) {
+    if (QAction* Found = FindNamed<QAction>(Main, Name))
+        return Found;
+    for (TEditorActionList* List : EditorActionLists())
+        for (QAction* Action : List->Actions())
+            if (Action->objectName() == Name)
+                return Action;
+    for (QWidget* W : QApplication::allWidgets())
+        for (QAction* Action : W->actions())
+            if (Action->objectName() == Name)
+                return Action;
+    return nullptr;
+}
+
+/// The current editor of the tab widget "EditorTabs"; null when no editor is open.
+QPlainTextEdit* CurrentEditor(QMainWindow* Main) {
+    auto* Tabs = Main->findChild<QTabWidget*>(QStringLiteral("EditorTabs"));
+    if (!Tabs || !Tabs->currentWidget())
+        return nullptr;
+    QWidget* Page = Tabs->currentWidget();
+    if (auto* Editor = qobject_cast<QPlainTextEdit*>(Page))
+        return Editor;
+    return Page->findChild<QPlainTextEdit*>();
+}
+
+/// The UTF-16 position in Text of the UTF-8 byte offset Offset (clamped to the text); an offset
+/// inside a multi-byte character lands after that character.
+int PositionOfByteOffset(const QString& Text, int Offset) {
+    const QByteArray Utf8 = Text.toUtf8();
+    if (Offset >= Utf8.size())
+        return static_cast<int>(Text.size());
+    qsizetype End = Offset;
+    while (End < Utf8.size() && (static_cast<unsigned char>(Utf8[End]) & 0xC0) == 0x80)
+        ++End;
+    return static_cast<int>(QString::fromUtf8(Utf8.left(End)).size());
+}
+
+/// True when Main has the invokable Signature ("name(QString)"); asked first, since calling
+/// a missing method prints a warning of Qt's own.
+bool HasMethod(QMainWindow* Main, const char* Signature) {
+    return Main->metaObject()->indexOfMethod(Signature) >= 0;
+}
+
+/// Calls Main's invokable Method() returning QString; nullopt when Main has no such method.
+std::optional<QString> CallMain(QMainWindow* Main, const char* Method) {
+    QString Result;
+    if (!HasMethod(Main, (QByteArray(Method) + "()").constData()) ||
+        !QMetaObject::invokeMethod(Main, Method, Qt::DirectConnection,
+                                   Q_RETURN_ARG(QString, Result)))
+        return std::nullopt;
+    return Result;
+}
+
+/// Calls Main's invokable Method(QString) returning QString; nullopt when there is none.
+std::optional<QString> CallMain(QMainWindow* Main, const char* Method, const QString& Arg) {
+    QString Result;
+    if (!HasMethod(Main, (QByteArray(Method) + "(QString)").constData()) ||
+        !QMetaObject::invokeMethod(Main, Method, Qt::DirectConnection,
+                                   Q_RETURN_ARG(QString, Result), Q_ARG(QString, Arg)))
+        return std::nullopt;
+    return Result;
+}
+
+QString ReplyOfCall(const std::optional<QString>& Result, const char* Method) {
+    if (!Result)
+        return Error(QStringLiteral("the main window has no method ") + QLatin1String(Method));
+    return Result->isEmpty() ? Ok() : Error(*Result);
+}
+
+/// The rectangle of the grid cell (Col, Row) in viewport coordinates, asked from the To-Do
+/// window's query server. That server answers on this thread's event loop, so the blocking
+/// query runs on a helper thread while a local loop keeps serving.
+TResult<QRect> CellRectOf(int Col, int Row) {
+    const std::string Socket = DefaultQuerySocketPath(static_cast<int>(::getpid()));
+    std::optional<TResult<TQueryAnswer>> Answer;
+    QEventLoop Loop;
+    std::thread Asker([&] {
+        Answer.emplace(SendQuery(Socket, qmCellRect, MakeQueryParam(Col, Row)));
+        QMetaObject::invokeMethod(&Loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    Loop.exec();
+    Asker.join();
+    if (!*Answer)
+        return Answer->Status();
+    const std::optional<TCopyData>& Reply = Answer->Value().Reply;
+    const std::optional<TQueryRect> R = Reply ? DecodeRect(Reply->Bytes) : std::nullopt;
+    if (!R)
+        return TStatus::Error("the window sent no cell rectangle");
+    return QRect(QPoint(R->Left, R->Top), QPoint(R->Right - 1, R->Bottom - 1));
+}
+
+void SendMouse(QWidget* Target, QEvent::Type Type, const QPoint& At) {
+    const Qt::MouseButtons Held =
+        Type == QEvent::MouseButtonPress ? Qt::MouseButtons(Qt::LeftButton) : Qt::NoButton;
+    QMouseEvent Event(Type, QPointF(At), QPointF(Target->mapToGlobal(At)), Qt::LeftButton, Held,
+                      Qt::NoModifier);
+    QApplication::sendEvent(Target, &Event);
+}
+
+QString SetModalValue(QWidget* Modal, const QString& Name, const QString& Value) {
+    QWidget* W = Modal->objectName() == Name ? Modal : Modal->findChild<QWidget*>(Name);
+    if (!W)
+        return Error(QStringLiteral("no control ") + Name);
+    if (auto* Line = qobject_cast<QLineEdit*>(W))
+        Line->setText(Value);
+    else if (auto* Plain = qobject_cast<QPlainTextEdit*>(W))
+        Plain->setPlainText(Value);
+    else if (auto* Rich = qobject_cast<QTextEdit*>(W))
+        Rich->setPlainText(Value);
+    else if (auto* Spin = qobject_cast<QSpinBox*>(W))
+        Spin->setValue(Value.toInt());
+    else if (auto* Combo = qobject_cast<QComboBox*>(W)) {
+        if (Combo->isEditable())
+            Combo->setEditText(Value);
+        else if (const int Index = Combo->findText(Value); Index >= 0)
+            Combo->setCurrentIndex(Index);
+        else
+            return Error(QStringLiteral("no item ") + Value);
+    } else if (auto* Button = qobject_cast<QAbstractButton*>(W); Button && Button->isCheckable())
+        Button->setChecked(Value == QLatin1String("1"));
+    else
+        return Error(QStringLiteral("cannot set a ") + QLatin1String(W->metaObject()->className()));
+    return Ok();
+}
+
+} // namespace
+
+TAutomationServer::TAutomationServer(QMainWindow* Main, QObject* Parent)
+    : QObject(Parent), FMain(Main), FServer(new QLocalServer(this)) {
+    FServer->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(FServer, &QLocalServer::newConnection, this, [this] { Accept(); });
+}
+
+TAutomationServer::~TAutomationServer() {
+    FServer->close();
+}
+
+QString TAutomationServer::Listen(const QString& SocketPath) {
+    // A socket file left by a run that crashed would make listen fail.
+    QLocalServer::removeServer(SocketPath);
+    if (!FServer->listen(SocketPath))
+        return FServer->errorString();
+    return {};
+}
+
+void TAutomationServer::Accept() {
+    while (QLocalSocket* Socket = FServer->nextPendingConnection()) {
+        connect(Socket, &QLocalSocket::readyRead, this, [this, Socket] { Serve(Socket); });
+        connect(Socket, &QLocalSocket::disconnected, Socket, &QObject::deleteLater);
+        // Lines may already have arrived with the connection.
+        if (Socket->bytesAvailable() > 0)
+            Serve(Socket);
+    }
+}
+
+void TAutomationServer::Serve(QLocalSocket* Socket) {
+    // A request may run a local event loop (click-cell): the socket can go away meanwhile.
+    const QPointer<QLocalSocket> Guard(Socket);
+    while (Guard && Guard->canReadLine()) {
+        QString Line = QString::fromUtf8(Guard->readLine());
+        while (Line.endsWith(QLatin1Char('\n')) || Line.endsWith(QLatin1Char('\r')))
+            Line.chop(1);
+        const QString Reply = Execute(Line);
+        if (!Guard)
+            return;
+        Guard->write(Reply.toUtf8() + '\n');
+        // Flushed now: a "quit" reply must leave before the program ends.
+        Guard->flush();
+    }
+}
+
+QString TAutomationServer::Execute(const QString& Line) {
+    const auto [Cmd, Rest] = SplitFirst(Line);
+
+    if (Cmd == QLatin1String("open-project"))
+        return ReplyOfCall(CallMain(FMain, "openProject", Rest), "openProject");
+    if (Cmd == QLatin1String("close-project"))
+        return ReplyOfCall(CallMain(FMain, "closeProject"), "closeProject");
+    if (Cmd == QLatin1String("open-file"))
+        return ReplyOfCall(CallMain(FMain, "openFile", Rest), "openFile");
+    if (Cmd == QLatin1String("project")) {
+        const std::optional<QString> Name = CallMain(FMain, "projectFileName");
+        return Name ? Ok(*Name) : Error(QStringLiteral("the main window has no projectFileName"));
+    }
+
+    if (Cmd == QLatin1String("trigger") || Cmd == QLatin1String("enabled") ||
+        Cmd == QLatin1String("checked")) {
+        QAction* Action = FindAction(FMain, Rest);
+        if (!Action)
+            return Error(QStringLiteral("no action ") + Rest);
+        RequestActionUpdate();
+        if (Cmd == QLatin1String("enabled"))
+            return Flag(Action->isEnabled());
+        if (Cmd == QLatin1String("checked"))
+            return Flag(Action->isChecked());
+        if (!Action->isEnabled())
+            return Error(QStringLiteral("disabled"));
+        // Queued: the action may open a modal dialog, whose loop would hold this reply back.
+        QMetaObject::invokeMethod(
+            Action,
+            [Action = QPointer<QAction>(Action)] {
+                if (Action)
+                    Action->trigger();
+            },
+            Qt::QueuedConnection);
+        return Ok();
+    }
+
+    if (Cmd == QLatin1String("editor")) {
+        QPlainTextEdit* Editor = CurrentEditor(FMain);
+        return Editor ? Ok(Editor->property("fileName").toString()) : Ok();
+    }
+    if (Cmd == QLatin1String("editor-text") || Cmd == QLatin1String("goto") ||
+        Cmd == QLatin1String("type") || Cmd == QLatin1String("modified")) {
+        QPlainTextEdit* Editor = CurrentEditor(FMain);
+        if (!Editor)
+            return Error(QStringLiteral("no editor"));
+        if (Cmd == QLatin1String("editor-text"))
+            return Ok(Escape(Editor->toPlainText()));
+        if (Cmd == QLatin1String("modified"))
+            return Flag(Editor->document()->isModified());
+        if (Cmd == QLatin1String("goto")) {
+            bool IsNumber = false;
+            const int Offset = Rest.toInt(&IsNumber);
+            if (!IsNumber || Offset < 0)
+                return Error(QStringLiteral("bad offset ") + Rest);
+            QTextCursor Cursor = Editor->textCursor();
+            Cursor.setPosition(PositionOfByteOffset(Editor->toPlainText(), Offset));
+            Editor->setTextCursor(Cursor);
+        } else {
+            // The same path as typed text: the editor's document records it for undo and
+            // reports the change to the host.
+            QTextCursor Cursor = Editor->textCursor();
+            Cursor.insertText(Unescape(Rest));
+            Editor->setTextCursor(Cursor);
+        }
+        Editor->setFocus();
+        return Ok();
+    }
+
+    if (Cmd == QLatin1String("modal") || Cmd == QLatin1String("modal-set") ||
+        Cmd == QLatin1String("modal-button")) {
+        QWidget* Modal = QApplication::activeModalWidget();
+        if (Cmd == QLatin1String("modal")) {
+            if (!Modal)
+                return Ok();
+            const QString Name =
+                Modal->objectName().isEmpty() ? QStringLiteral("-") : Modal->objectName();
+            return Ok(QLatin1String(Modal->metaObject()->className()) + QLatin1Char(' ') + Name +
+                      QLatin1Char(' ') + Modal->windowTitle());
+        }
+        if (!Modal)
+            return Error(QStringLiteral("no modal window"));
+        if (Cmd == QLatin1String("modal-set")) {
+            const auto [Name, Value] = SplitFirst(Rest);
+            return SetModalValue(Modal, Name, Unescape(Value));
+        }
+        for (QAbstractButton* Button : Modal->findChildren<QAbstractButton*>()) {
+            if (!Button->isVisible() || Button->text().remove(QLatin1Char('&')) != Rest)
+                continue;
+            if (!Button->isEnabled())
+                return Error(QStringLiteral("disabled"));
+            // Queued: OK may open a message box with a loop of its own.
+            QMetaObject::invokeMethod(
+                Button,
+                [Button = QPointer<QAbstractButton>(Button)] {
+                    if (Button)
+                        Button->click();
+                },
+                Qt::QueuedConnection);
+            return Ok();
+        }
+        return Error(QStringLiteral("no button ") + Rest);
+    }
+
+    if (Cmd == QLatin1String("click-cell")) {
+        const QStringList Args = Rest.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        bool Good = Args.size() == 2 || Args.size() == 3;
+        int Numbers[3] = {0, 0, -1};
+        for (qsizetype I = 0; Good && I < Args.size(); ++I)
+            Numbers[I] = Args[I].toInt(&Good);
+        if (!Good || Numbers[0] < 0 || Numbers[1] < 0 || Numbers[0] > 65535 || Numbers[1] > 65535)
+            return Error(QStringLiteral("usage: click-cell COL ROW [X]"));
+        auto* Window = FindNamed<QWidget>(FMain, QStringLiteral("ToDoListWindow"));
+        if (!Window)
+            return Error(QStringLiteral("no to-do window"));
+        QAbstractScrollArea* Grid = nullptr;
+        for (auto* Area : Window->findChildren<QAbstractScrollArea*>())
+            if (QLatin1String(Area->metaObject()->className()) == QLatin1String("TTDStringGrid"))
+                Grid = Area;
+        if (!Grid)
+            return Error(QStringLiteral("no grid in the to-do window"));
+        const QPointer<QWidget> Viewport = Grid->viewport();
+        TResult<QRect> Cell = CellRectOf(Numbers[0], Numbers[1]);
+        if (Cell && Cell.Value().isEmpty() && Viewport && Numbers[1] > 0) {
+            // Scrolled out of sight: bring the row to the top as the user would with the scroll
+            // bar, which counts body rows (the header row 0 stays put).
+            Grid->verticalScrollBar()->setValue(Numbers[1] - 1);
+            Cell = CellRectOf(Numbers[0], Numbers[1]);
+        }
+        if (!Cell)
+            return Error(QString::fromStdString(Cell.Status().Message()));
+        if (Cell.Value().isEmpty())
+            return Error(QStringLiteral("the cell is not on screen"));
+        if (!Viewport)
+            return Error(QStringLiteral("the to-do window closed"));
+        const int X = Numbers[2] >= 0 ? Numbers[2] : Cell.Value().width() / 2;
+        const QPoint At(Cell.Value().left() + X, Cell.Value().center().y());
+        SendMouse(Viewport, QEvent::MouseButtonPress, At);
+        if (Viewport)
+            SendMouse(Viewport, QEvent::MouseButtonRelease, At);
+        return Ok();
+    }
+
+    if (Cmd == QLatin1String("dock-visible")) {
+        auto* Dock = FindNamed<QDockWidget>(FMain, Rest);
+        return Dock ? Flag(Dock->isVisible()) : Error(QStringLiteral("no dock ") + Rest);
+    }
+    if (Cmd == QLatin1String("dock-height")) {
+        const auto [Name, Height] = SplitFirst(Rest);
+        auto* Dock = FindNamed<QDockWidget>(FMain, Name);
+        bool IsNumber = false;
+        const int H = Height.toInt(&IsNumber);
+        if (!Dock)
+            return Error(QStringLiteral("no dock ") + Name);
+        if (!IsNumber || H <= 0)
+            return Error(QStringLiteral("usage: dock-height OBJECTNAME HEIGHT"));
+        FMain->resizeDocks({Dock}, {H}, Qt::Vertical);
+        return Ok();
+    }
+    if (Cmd == QLatin1String("resize")) {
+        const QStringList Args = Rest.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        bool GoodW = false, GoodH = false;
+        const int W = Args.value(0).toInt(&GoodW), H = Args.value(1).toInt(&GoodH);
+        if (Args.size() != 2 || !GoodW || !GoodH || W <= 0 || H <= 0)
+            return Error(QStringLiteral("usage: resize W H"));
+        FMain->resize(W, H);
+        return Ok();
+    }
+    if (Cmd == QLatin1String("grab")) {
+        if (Rest.isEmpty())
+            return Error(QStringLiteral("usage: grab FILE"));
+        if (!FMain->grab().save(Rest, "PNG"))
+            return Error(QStringLiteral("cannot write ") + Rest);
+        return Ok();
+    }
+    if (Cmd == QLatin1String("quit")) {
+        // What File > Exit does, after the reply has gone.
+        QAction* Exit = FindAction(FMain, QStringLiteral("FileExitCommand"));
+        QMetaObject::invokeMethod(
+            FMain,
+            [Main = QPointer<QMainWindow>(FMain), Exit = QPointer<QAction>(Exit)] {
+                if (Exit && Exit->isEnabled())
+                    Exit->trigger();
+                else if (Main)
+                    Main->close();
+            },
+            Qt::QueuedConnection);
+        return Ok();
+    }
+    return Error(QStringLiteral("unknown command ") + Cmd);
+}
+
+void StartAutomationServer(QMainWindow* Main, const QString& SocketPath) {
+    auto* Server = new TAutomationServer(Main, Main); // owned by Main (Qt parent)
+    if (const QString Reason = Server->Listen(SocketPath); !Reason.isEmpty()) {
+        std::fprintf(stderr, "todolist-gui: warning: no automation on %s: %s\n",
+                     qPrintable(SocketPath), qPrintable(Reason));
+        delete Server;
+    }
+}

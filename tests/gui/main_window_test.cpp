@@ -1,0 +1,659 @@
+// The main window, its project tree, desktops, the Project menu's edits and the start-up and
+// shut-down sequence, against the real host layer with projects in temporary folders.
+#include "code_editor.h"
+#include "desktop.h"
+#include "editor_tabs.h"
+#include "host_startup.h"
+#include "main_window.h"
+#include "project_tree.h"
+
+#include "tests/host/temp_dir.h"
+
+#include "host/containers.h"
+#include "host/file_project.h"
+#include "host/ini_file.h"
+#include "host/module.h"
+#include "host/packages.h"
+#include "host/project.h"
+#include "ui/shell/dockable_form.h"
+#include "ui/shell/ide_services.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+/// Temporary config, cache and settings for one test; the user's own are never touched.
+class TTestHome {
+public:
+    TTestHome() {
+        ::setenv("XDG_CONFIG_HOME", Dir.File("config").c_str(), 1);
+        ::setenv("XDG_CACHE_HOME", Dir.File("cache").c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", Dir.File("run").c_str(), 1);
+        ::setenv("HOME", Dir.File("home").c_str(), 1);
+        ::unsetenv("TODOLIST_AUTOMATION_SOCKET");
+        SetAppIniFileName(Dir.File("todolist.ini"));
+    }
+    ~TTestHome() { SetAppIniFileName(""); }
+    TTestHome(const TTestHome&) = delete;
+    TTestHome& operator=(const TTestHome&) = delete;
+    TTempDir Dir;
+};
+
+/// A main window as the program has it, closed down (project and editors) when it goes.
+struct TWindow {
+    TWindow() : Main(std::make_unique<TMainWindow>()) {
+        CorvaneIDEServices =
+            std::shared_ptr<IInterface>(static_cast<IIDEServices*>(Main.get()), [](IInterface*) {});
+    }
+    ~TWindow() {
+        Main->PrepareExit(false);
+        Main->DestroyPackageForms();
+        CorvaneIDEServices.reset();
+    }
+    TMainWindow* operator->() const { return Main.get(); }
+    std::unique_ptr<TMainWindow> Main;
+};
+
+void ProcessEvents() {
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+}
+
+/// The tree as text: "name[child,child]" per node.
+std::string Dump(const QTreeWidgetItem* Item) {
+    std::string Text = Item->text(0).toStdString();
+    if (Item->childCount() == 0)
+        return Text;
+    Text += "[";
+    for (int I = 0; I < Item->childCount(); ++I)
+        Text += (I ? "," : "") + Dump(Item->child(I));
+    return Text + "]";
+}
+std::string Dump(const QTreeWidget& Tree) {
+    std::string Text;
+    for (int I = 0; I < Tree.topLevelItemCount(); ++I)
+        Text += (I ? ";" : "") + Dump(Tree.topLevelItem(I));
+    return Text;
+}
+
+/// The menu item names of Menu in order (separators as "-").
+std::vector<std::string> ItemNames(const QMenu* Menu) {
+    std::vector<std::string> Names;
+    for (const QAction* A : Menu->actions())
+        Names.push_back(A->isSeparator() ? "-" : A->objectName().toStdString());
+    return Names;
+}
+
+/// A container creator for to-do files, as the package registers one.
+class TToDoFileCreator : public IContainerCreator {
+public:
+    void GetContainer(IProject&, const std::shared_ptr<TCustomFileEntry>&, bool&,
+                      TRef<IInterface>&) override {}
+    bool CanHandle(const std::string& FileName) override { return FileName.ends_with(".todo"); }
+    int AddExtensions(std::vector<std::string>& Extensions) override {
+        Extensions.push_back(".todo");
+        return static_cast<int>(Extensions.size()) - 1;
+    }
+    std::string GetName() override { return "To-Do File"; }
+};
+
+/// A desktop form class of the test, registered with a form field like a package's window.
+class TTestForm : public TDockableForm {
+public:
+    explicit TTestForm(QWidget* Parent) : TDockableForm(Parent) {
+        setObjectName("TestForm");
+        setWidget(new QLabel("test", this)); // owned by this (Qt parent)
+    }
+};
+
+class TTestFormRegistration {
+public:
+    TTestFormRegistration() {
+        RegisterDesktopFormClass(
+            [this](QWidget* Parent) -> TDockableForm* {
+                ++Created;
+                return new TTestForm(Parent);
+            },
+            "Test Form", "TestForm");
+        RegisterFormField("TestForm", &Field);
+    }
+    ~TTestFormRegistration() {
+        UnregisterFormField(&Field);
+        UnregisterDesktopFormClass("TestForm");
+    }
+    TDockableForm* Field = nullptr;
+    int Created = 0;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Command line
+
+TEST(CommandLineTest, ParsesOptionsAndRejectsMistakes) {
+    struct TCase {
+        std::vector<std::string> Args;
+        std::string Error; // part of the message; empty when the line is fine
+        std::vector<std::string> Packages = {};
+        std::string Project = {};
+        std::string Settings = {};
+        std::string Socket = {};
+        bool NoDefault = false;
+    };
+    const TCase Cases[] = {
+        {{}, ""},
+        {{"proj.dpr"}, "", {}, "proj.dpr"},
+        {{"--package", "a.so", "--package=b.so", "dir"}, "", {"a.so", "b.so"}, "dir"},
+        {{"--no-default-packages", "--settings", "s.ini"}, "", {}, "", "s.ini", "", true},
+        {{"--automation=/tmp/s", "--", "--odd-name"}, "", {}, "--odd-name", "", "/tmp/s"},
+        {{"--package"}, "needs a value"},
+        {{"--settings="}, "needs a value"},
+        {{"--no-default-packages=1"}, "takes no value"},
+        {{"--frobnicate"}, "unknown option --frobnicate"},
+        {{"a", "b"}, "more than one project"},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(testing::PrintToString(C.Args));
+        auto R = ParseCommandLine(C.Args);
+        if (!C.Error.empty()) {
+            ASSERT_FALSE(R);
+            EXPECT_NE(R.Status().Message().find(C.Error), std::string::npos)
+                << R.Status().Message();
+            continue;
+        }
+        ASSERT_TRUE(R) << R.Status().Message();
+        EXPECT_EQ(R.Value().Packages, C.Packages);
+        EXPECT_EQ(R.Value().Project, C.Project);
+        EXPECT_EQ(R.Value().SettingsFile, C.Settings);
+        EXPECT_EQ(R.Value().AutomationSocket, C.Socket);
+        EXPECT_EQ(R.Value().NoDefaultPackages, C.NoDefault);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Menus as the packages use them
+
+TEST(MainWindowTest, InsertMenuItemPlacesItemsRelativeToTheTarget) {
+    TTestHome Home;
+    TWindow W;
+    QMenu* View = W->menuBar()->findChild<QMenu*>("ViewMenu");
+    QMenu* Desktops = W->menuBar()->findChild<QMenu*>("ViewDesktopsMenu");
+    ASSERT_TRUE(View && Desktops);
+
+    QAction Before("Before"), After("After"), Child("Child"), Last("Last"), Lost("Lost");
+    Before.setObjectName("BeforeItem");
+    After.setObjectName("AfterItem");
+    Child.setObjectName("ChildItem");
+    Last.setObjectName("LastItem");
+    // The target is found in a submenu of a menu, and in the menu bar itself.
+    EXPECT_TRUE(W->InsertMenuItem(&Before, "ViewDesktopsMenu", TMenuPosition::Before));
+    EXPECT_TRUE(W->InsertMenuItem(&After, "ViewProjectTreeCommand", TMenuPosition::After));
+    EXPECT_TRUE(W->InsertMenuItem(&Child, "ViewDesktopsMenu", TMenuPosition::Child));
+    EXPECT_TRUE(W->InsertMenuItem(&Last, "ViewDesktopsMenu", TMenuPosition::After));
+    EXPECT_EQ(ItemNames(View),
+              (std::vector<std::string>{"ViewProjectTreeCommand", "AfterItem", "BeforeItem",
+                                        "ViewDesktopsMenu", "LastItem"}));
+    EXPECT_EQ(ItemNames(Desktops).back(), "ChildItem");
+
+    // Not found, or a child of an item without a submenu: nothing inserted.
+    EXPECT_FALSE(W->InsertMenuItem(&Lost, "NoSuchCommand", TMenuPosition::Before));
+    EXPECT_FALSE(W->InsertMenuItem(&Lost, "FileSaveCommand", TMenuPosition::Child));
+    EXPECT_TRUE(Lost.associatedObjects().isEmpty());
+
+    // A menu of its own before Help, in the menu bar.
+    QMenu Tools("Tools");
+    Tools.menuAction()->setObjectName("ToolsMenu");
+    EXPECT_TRUE(W->InsertMenuItem(Tools.menuAction(), "HelpMenu", TMenuPosition::Before));
+    const QList<QAction*> Bar = W->menuBar()->actions();
+    ASSERT_GE(Bar.size(), 2);
+    EXPECT_EQ(Bar[Bar.size() - 2], Tools.menuAction());
+}
+
+TEST(MainWindowTest, UpdateMenuShortcutsMakesANewShortcutWork) {
+    TTestHome Home;
+    TWindow W;
+    QAction Command("Command");
+    Command.setObjectName("TestCommand");
+    Command.setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_T));
+    int Triggered = 0;
+    QObject::connect(&Command, &QAction::triggered, [&] { ++Triggered; });
+    ASSERT_TRUE(W->InsertMenuItem(&Command, "ViewDesktopsMenu", TMenuPosition::Child));
+    W->UpdateMenuShortcuts();
+    W->UpdateMenuShortcuts(); // harmless again
+    EXPECT_EQ(W->actions().count(&Command), 1);
+
+    W->show();
+    QApplication::setActiveWindow(W.Main.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(W.Main.get()));
+    QTest::keyClick(W.Main.get(), Qt::Key_T, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(Triggered, 1);
+}
+
+TEST(MainWindowTest, EditMenuShowsTheEditorActionList) {
+    TTestHome Home;
+    TWindow W;
+    ASSERT_FALSE(EditorActionLists().empty());
+    EXPECT_EQ(EditorActionLists()[0], W->EditorActions());
+    QMenu* Edit = W->menuBar()->findChild<QMenu*>("EditMenu");
+    const size_t Before = ItemNames(Edit).size();
+    {
+        QAction Extra("Extra");
+        Extra.setObjectName("ExtraCommand");
+        W->EditorActions()->AddAction(&Extra);
+        EXPECT_EQ(ItemNames(Edit).back(), "ExtraCommand");
+    }
+    // The action went: its item with it.
+    EXPECT_EQ(ItemNames(Edit).size(), Before);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Desktops
+
+TEST(DesktopTest, ProjectDesktopNamesAreStableAndDistinct) {
+    TTestHome Home;
+    const std::string A = ProjectDesktopFileName("/work/one/app.dpr");
+    EXPECT_EQ(A, ProjectDesktopFileName("/work/one/./sub/../app.dpr"));
+    EXPECT_NE(A, ProjectDesktopFileName("/work/two/app.dpr"));
+    EXPECT_EQ(fs::path(A).parent_path(),
+              fs::path(Home.Dir.File("config/todolist/desktops")) / "projects");
+    const std::string Name = fs::path(A).filename().string();
+    EXPECT_TRUE(Name.starts_with("app-")) << Name;
+    EXPECT_EQ(Name.size(), std::string("app-0123456789abcdef.dsk").size()) << Name;
+    EXPECT_EQ(fs::path(ProjectDesktopFileName("")).filename(), "default.dsk");
+
+    EXPECT_EQ(NamedDesktopFileName("Debugging"),
+              Home.Dir.File("config/todolist/desktops") + "/Debugging.dst");
+    for (const char* Bad : {"", ".hidden", "a/b", "tab\there"})
+        EXPECT_EQ(NamedDesktopFileName(Bad), "") << Bad;
+}
+
+TEST(DesktopTest, LayoutRoundTripIgnoresUnknownKeys) {
+    TTestHome Home;
+    TDesktopLayout Layout;
+    Layout.Geometry = QByteArray("\x01\x02geometry\xff", 11);
+    Layout.State = QByteArray("state bytes");
+    Layout.Editors = {{"/p/a.c", 12}, {"/p/b c.pas", 0}};
+    Layout.Active = 1;
+    Layout.Forms = {"ToDoListWindow", "Other"};
+
+    TIniFile Desktop(Home.Dir.File("d.dsk"));
+    WriteDesktopLayout(Desktop, Layout, true);
+    ASSERT_TRUE(Desktop.UpdateFile());
+    // Written by a later version: keys and sections this one does not know.
+    TIniFile Later(Home.Dir.File("d.dsk"));
+    Later.WriteString("Editors", "Folding0", "1-5");
+    Later.WriteString("Main Window", "Theme", "dark");
+    Later.WriteString("Breakpoints", "Count", "3");
+    ASSERT_TRUE(Later.UpdateFile());
+
+    TDesktopLayout Read;
+    ASSERT_TRUE(ReadDesktopLayout(TIniFile(Home.Dir.File("d.dsk")), Read));
+    EXPECT_EQ(Read, Layout);
+
+    // A named desktop has no editors; a shorter list leaves no stale keys behind.
+    Layout.Editors.clear();
+    Layout.Active = -1;
+    Layout.Forms = {"Other"};
+    TIniFile Named(Home.Dir.File("n.dst"));
+    WriteDesktopLayout(Named, Layout, false);
+    ASSERT_TRUE(Named.UpdateFile());
+    ASSERT_TRUE(ReadDesktopLayout(TIniFile(Home.Dir.File("n.dst")), Read));
+    EXPECT_EQ(Read, Layout);
+}
+
+TEST(DesktopTest, DamagedFilesGiveTheDefaults) {
+    TTestHome Home;
+    const char* Damaged[] = {
+        "[Main Window]\nGeometry=not*base64!\n",
+        "[Main Window]\nthis line is no key\n",
+        "[Forms]\nCount=-4\n",
+        "[Editors]\nCount=99999999\n",
+        "[Main Window\nState=\n",
+        "\xff\xfe binary junk\n",
+    };
+    for (const char* Text : Damaged) {
+        SCOPED_TRACE(Text);
+        TDesktopLayout Read;
+        Read.Active = 7;
+        EXPECT_FALSE(ReadDesktopLayout(TIniFile::FromText("x.dsk", Text), Read));
+        EXPECT_EQ(Read, TDesktopLayout());
+    }
+    // Missing keys are no damage: an empty file is the default layout.
+    TDesktopLayout Read;
+    EXPECT_TRUE(ReadDesktopLayout(TIniFile::FromText("x.dsk", ""), Read));
+    EXPECT_EQ(Read, TDesktopLayout());
+}
+
+TEST(DesktopTest, WindowRoundTripRestoresEditorsFormsAndDocks) {
+    TTestHome Home;
+    TTestFormRegistration Forms;
+    TTempDir Project;
+    const std::string A = Project.Write("a.c", "int a; // TODO one\nint aa;\n");
+    const std::string B = Project.Write("b.c", "int b;\n");
+    {
+        TWindow W;
+        ASSERT_EQ(W->openProject(QString::fromStdString(Project.File(""))), "");
+        ASSERT_EQ(W->openFile(QString::fromStdString(A)), "");
+        ASSERT_EQ(W->openFile(QString::fromStdString(B)), "");
+        W->Editors()->EditorOf(A)->SetCursorOffset(9);
+        ASSERT_EQ(W->openFile(QString::fromStdString(A)), ""); // A is the current one
+        Forms.Field = new TTestForm(W.Main.get());
+        Forms.Field->SetDeskSection("Test Form");
+        W->DockForm(Forms.Field);
+        W->addDockWidget(Qt::RightDockWidgetArea, Forms.Field);
+        W->findChild<QDockWidget*>("ProjectTreeDock")->hide();
+        // Closing the window saves the project's desktop.
+    }
+    EXPECT_EQ(Forms.Field, nullptr) << "the host freed the window and cleared its field";
+    {
+        TWindow W;
+        ASSERT_EQ(W->openProject(QString::fromStdString(Project.File(""))), "");
+        EXPECT_EQ(W->Editors()->OpenFiles(), (std::vector<std::string>{A, B}));
+        ASSERT_TRUE(W->Editors()->CurrentEditor());
+        EXPECT_EQ(W->Editors()->CurrentEditor()->FileName(), A);
+        EXPECT_EQ(W->Editors()->EditorOf(A)->CursorOffset(), 9);
+        ASSERT_NE(Forms.Field, nullptr);
+        EXPECT_EQ(Forms.Created, 1);
+        EXPECT_EQ(W->dockWidgetArea(Forms.Field), Qt::RightDockWidgetArea);
+        EXPECT_FALSE(W->findChild<QDockWidget*>("ProjectTreeDock")->isVisibleTo(W.Main.get()));
+    }
+}
+
+TEST(DesktopTest, DamagedDesktopLeavesTheDefaultLayout) {
+    TTestHome Home;
+    TTempDir Project;
+    const std::string A = Project.Write("a.c", "int a;\n");
+    // A folder project's project file is <folder>/<folder name>.
+    const fs::path Folder = fs::path(A).parent_path();
+    const std::string File = ProjectDesktopFileName((Folder / Folder.filename()).string());
+    fs::create_directories(fs::path(File).parent_path());
+    std::ofstream(File) << "[Editors]\nCount=1\nFile0=" << A << "\n[Main Window]\nState=%%%\n";
+    TWindow W;
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(W->openProject(QString::fromStdString(Folder.string())), "");
+    const std::string Err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(Err.find("damaged desktop"), std::string::npos) << Err;
+    EXPECT_TRUE(W->Editors()->OpenFiles().empty());
+    EXPECT_TRUE(W->findChild<QDockWidget*>("ProjectTreeDock")->isVisibleTo(W.Main.get()));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Project tree
+
+TEST(ProjectTreeTest, GroupsFilesByContainerCreatorAndFollowsEvents) {
+    TTestHome Home;
+    auto Creator = std::make_shared<TToDoFileCreator>();
+    ContainerManager().RegisterItemContainerCreator(Creator);
+    TProjectTree Tree;
+    const std::string Folder = "/virtual/app";
+    auto Project = TProject::Create(
+        Folder + "/app.dpr", {Folder + "/app.dpr", Folder + "/units/a.pas", Folder + "/app.todo"});
+    MainProjectGroup().SetActiveProject(Project);
+    ProcessEvents();
+    EXPECT_EQ(Dump(Tree), "app[units/a.pas,To-Do File[app.todo]]");
+
+    Project->AddFile(Folder + "/b.pas");
+    ProcessEvents();
+    EXPECT_EQ(Dump(Tree), "app[units/a.pas,To-Do File[app.todo],b.pas]");
+    Project->RenameFile(Folder + "/units/a.pas", Folder + "/units/c.pas");
+    ProcessEvents();
+    EXPECT_EQ(Dump(Tree), "app[units/c.pas,To-Do File[app.todo],b.pas]");
+    Project->RemoveFile(Folder + "/app.todo");
+    ProcessEvents();
+    EXPECT_EQ(Dump(Tree), "app[units/c.pas,b.pas]");
+    Project->Rename(Folder + "/renamed.dpr");
+    ProcessEvents();
+    EXPECT_EQ(Tree.topLevelItem(0)->text(0), "renamed");
+
+    MainProjectGroup().SetActiveProject(nullptr);
+    ProcessEvents();
+    EXPECT_EQ(Dump(Tree), "");
+    ContainerManager().UnregisterItemContainerCreator(Creator);
+}
+
+TEST(ProjectTreeTest, ActivatingAFileOpensIt) {
+    TTestHome Home;
+    TTempDir Project;
+    const std::string A = Project.Write("a.c", "int a;\n");
+    TWindow W;
+    ASSERT_EQ(W->openProject(QString::fromStdString(Project.File(""))), "");
+    QTreeWidget* Tree = W->ProjectTree();
+    ASSERT_EQ(Tree->topLevelItemCount(), 1);
+    QTreeWidgetItem* Item = Tree->topLevelItem(0)->child(0);
+    ASSERT_NE(Item, nullptr);
+    emit Tree->itemActivated(Item, 0);
+    ASSERT_NE(W->Editors()->CurrentEditor(), nullptr);
+    EXPECT_EQ(W->Editors()->CurrentEditor()->FileName(), A);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Uses clause
+
+TEST(UsesClauseTest, AddKeepsTheRestOfTheFile) {
+    struct TCase {
+        const char* Name;
+        std::string Text;
+        std::string Keyword;
+        std::optional<std::string> Expected;
+    };
+    const TCase Cases[] = {
+        {"entries on their own lines",
+         "program P;\n\nuses\n  A in 'a.pas',\n  B in 'units\\b.pas' {Form};\n\nbegin\nend.\n",
+         "uses",
+         "program P;\n\nuses\n  A in 'a.pas',\n  B in 'units\\b.pas' {Form},\n  New in "
+         "'new/n.pas';\n\nbegin\nend.\n"},
+        {"one line, CR LF", "program P;\r\nuses A in 'a.pas';\r\nbegin\r\nend.\r\n", "uses",
+         "program P;\r\nuses A in 'a.pas',\r\n  New in 'new/n.pas';\r\nbegin\r\nend.\r\n"},
+        {"tab indent, comment holding a semicolon",
+         "library L;\nuses\n\tA { x; y } in 'a.pas';\nbegin end.", "uses",
+         "library L;\nuses\n\tA { x; y } in 'a.pas',\n\tNew in 'new/n.pas';\nbegin end."},
+        {"no clause yet", "program P;\n{$R *.res}\nbegin\nend.\n", "uses",
+         "program P;\n\nuses\n  New in 'new/n.pas';\n{$R *.res}\nbegin\nend.\n"},
+        {"package: contains after requires", "package K;\n\nrequires\n  rtl;\n\nend.\n", "contains",
+         "package K;\n\nrequires\n  rtl;\n\ncontains\n  New in 'new/n.pas';\n\nend.\n"},
+        {"uses only in a comment", "// uses X;\nprogram P;\nbegin end.", "uses",
+         "// uses X;\nprogram P;\n\nuses\n  New in 'new/n.pas';\nbegin end."},
+        {"a unit is no project", "unit U;\ninterface\nend.", "uses", std::nullopt},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        EXPECT_EQ(UsesClause::AddEntry(C.Text, C.Keyword, "New", "new/n.pas"), C.Expected);
+    }
+}
+
+TEST(UsesClauseTest, RemoveAndRenameTouchOnlyTheirEntry) {
+    const std::string Folder = "/p";
+    const std::string Text = "program P; // uses 'c.pas'\n\nuses\n  SysUtils,\n  A in 'a.pas',\n"
+                             "  B in 'Units\\B.pas' {Form},\n  C in 'c.pas';\n\n{$R *.res}\n"
+                             "begin\nend.\n";
+    struct TCase {
+        const char* Name;
+        std::string File;
+        std::optional<std::string> Removed;
+    };
+    const TCase Cases[] = {
+        {"middle entry", "/p/a.pas",
+         "program P; // uses 'c.pas'\n\nuses\n  SysUtils,\n  B in 'Units\\B.pas' {Form},\n"
+         "  C in 'c.pas';\n\n{$R *.res}\nbegin\nend.\n"},
+        {"backslash path, other letter case", "/p/units/b.pas",
+         "program P; // uses 'c.pas'\n\nuses\n  SysUtils,\n  A in 'a.pas',\n  C in 'c.pas';\n\n"
+         "{$R *.res}\nbegin\nend.\n"},
+        {"last entry", "/p/c.pas",
+         "program P; // uses 'c.pas'\n\nuses\n  SysUtils,\n  A in 'a.pas',\n"
+         "  B in 'Units\\B.pas' {Form};\n\n{$R *.res}\nbegin\nend.\n"},
+        {"not in the clause", "/p/d.pas", std::nullopt},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        EXPECT_EQ(UsesClause::RemoveEntry(Text, "uses", Folder, C.File), C.Removed);
+    }
+    // The only entry takes the clause with it, leaving no stack of blank lines.
+    const std::pair<std::string, std::string> Whole[] = {
+        {"program P;\nuses\n  A in 'a.pas';\nbegin\nend.\n", "program P;\nbegin\nend.\n"},
+        {"program P;\r\n\r\nuses\r\n  A in 'a.pas';\r\n\r\nbegin\r\nend.\r\n",
+         "program P;\r\n\r\nbegin\r\nend.\r\n"},
+        {"program P; uses A in 'a.pas'; begin end.", "program P; begin end."},
+    };
+    for (const auto& [Before, After] : Whole)
+        EXPECT_EQ(UsesClause::RemoveEntry(Before, "uses", Folder, "/p/a.pas"), After);
+
+    EXPECT_EQ(UsesClause::RenameEntry(Text, "uses", Folder, "/p/a.pas", "lib/Apple.pas"),
+              "program P; // uses 'c.pas'\n\nuses\n  SysUtils,\n  Apple in 'lib/Apple.pas',\n"
+              "  B in 'Units\\B.pas' {Form},\n  C in 'c.pas';\n\n{$R *.res}\nbegin\nend.\n");
+    EXPECT_EQ(UsesClause::RenameEntry("program P;\nuses Other in 'a.pas';\nbegin end.", "uses",
+                                      Folder, "/p/a.pas", "it's.pas"),
+              "program P;\nuses Other in 'it''s.pas';\nbegin end.");
+    EXPECT_EQ(UsesClause::RenameEntry(Text, "uses", Folder, "/p/x.pas", "y.pas"), std::nullopt);
+}
+
+TEST(UsesClauseTest, ProjectMenuEditsTheProjectFileOnDisk) {
+    TTestHome Home;
+    TTempDir Dir;
+    const std::string Before = "program Tasks;\r\n\r\nuses\r\n  Main in 'main.pas';\r\n\r\n"
+                               "begin\r\nend.\r\n";
+    const std::string Dpr = Dir.Write("tasks.dpr", Before);
+    const std::string Main = Dir.Write("main.pas", "unit Main;\r\nend.\r\n");
+    Dir.Write("other.pas", "unit Other;\nend.\n");
+    TWindow W;
+    ASSERT_EQ(W->openProject(QString::fromStdString(Dpr)), "");
+    auto Project = W->Project();
+
+    // Add a new unit: created, named in the clause, in the project.
+    ASSERT_TRUE(W->AddProjectFile(Dir.File("extra.pas")));
+    EXPECT_TRUE(fs::exists(Dir.File("extra.pas")));
+    EXPECT_EQ(ReadBytes(Dpr), "program Tasks;\r\n\r\nuses\r\n  Main in 'main.pas',\r\n"
+                              "  extra in 'extra.pas';\r\n\r\nbegin\r\nend.\r\n");
+    EXPECT_TRUE(Project->Contains(Dir.File("extra.pas")));
+
+    // Rename refused when the target exists: nothing moves.
+    EXPECT_FALSE(W->RenameProjectFile(Main, Dir.File("other.pas")));
+    EXPECT_TRUE(fs::exists(Main));
+    EXPECT_EQ(ReadBytes(Dir.File("other.pas")), "unit Other;\nend.\n");
+
+    // Rename: on disk, in the clause, in the project.
+    ASSERT_TRUE(W->RenameProjectFile(Main, Dir.File("first.pas")));
+    EXPECT_FALSE(fs::exists(Main));
+    EXPECT_EQ(ReadBytes(Dir.File("first.pas")), "unit Main;\r\nend.\r\n");
+    EXPECT_TRUE(Project->Contains(Dir.File("first.pas")));
+    EXPECT_FALSE(Project->Contains(Main));
+    EXPECT_EQ(ReadBytes(Dpr), "program Tasks;\r\n\r\nuses\r\n  first in 'first.pas',\r\n"
+                              "  extra in 'extra.pas';\r\n\r\nbegin\r\nend.\r\n");
+
+    // Remove both: the clause goes, the files stay.
+    ASSERT_TRUE(W->RemoveProjectFile(Dir.File("extra.pas")));
+    ASSERT_TRUE(W->RemoveProjectFile(Dir.File("first.pas")));
+    EXPECT_EQ(ReadBytes(Dpr), "program Tasks;\r\n\r\nbegin\r\nend.\r\n");
+    EXPECT_TRUE(fs::exists(Dir.File("extra.pas")));
+    EXPECT_FALSE(Project->Contains(Dir.File("extra.pas")));
+    // Not in the clause: refused, file unchanged.
+    EXPECT_FALSE(W->RemoveProjectFile(Dir.File("other.pas")));
+    EXPECT_EQ(ReadBytes(Dpr), "program Tasks;\r\n\r\nbegin\r\nend.\r\n");
+}
+
+TEST(UsesClauseTest, FolderProjectsTakeOnlyFilesUnderTheirFolder) {
+    TTestHome Home;
+    TTempDir Dir, Elsewhere;
+    Dir.Write("a.c", "int a;\n");
+    TWindow W;
+    ASSERT_EQ(W->openProject(QString::fromStdString(Dir.File(""))), "");
+    EXPECT_FALSE(W->AddProjectFile(Elsewhere.File("x.c")));
+    EXPECT_FALSE(fs::exists(Elsewhere.File("x.c")));
+    ASSERT_TRUE(W->AddProjectFile(Dir.File("notes.txt")));
+    EXPECT_TRUE(W->Project()->Contains(Dir.File("notes.txt")));
+    TStatus Removed = W->RemoveProjectFile(Dir.File("a.c"));
+    EXPECT_FALSE(Removed);
+    EXPECT_NE(Removed.Message().find("folder project"), std::string::npos);
+    EXPECT_TRUE(W->Project()->Contains(Dir.File("a.c")));
+}
+
+TEST(MainWindowTest, ChangesOnDiskReachTheProjectAndTheEditors) {
+    TTestHome Home;
+    TTempDir Dir;
+    const std::string A = Dir.Write("a.c", "int a;\n");
+    TWindow W;
+    ASSERT_EQ(W->openProject(QString::fromStdString(Dir.File(""))), "");
+    ASSERT_EQ(W->openFile(QString::fromStdString(A)), "");
+    auto WaitFor = [](const std::function<bool()>& Done) {
+        for (int I = 0; I < 2000 && !Done(); ++I)
+            QTest::qWait(10);
+        return Done();
+    };
+    // Another program adds a source file and rewrites the open one.
+    Dir.Write("b.c", "int b;\n");
+    const auto Time = fs::last_write_time(A);
+    Dir.Write("a.c", "int changed;\n");
+    fs::last_write_time(A, Time + std::chrono::seconds(5));
+    EXPECT_TRUE(WaitFor([&] { return W->Project()->Contains(Dir.File("b.c")); }));
+    EXPECT_TRUE(WaitFor([&] {
+        return W->Editors()->EditorOf(A)->toPlainText() == "int changed;\n";
+    })) << W->Editors()->EditorOf(A)->toPlainText().toStdString();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start-up and shut-down
+
+TEST(HostSessionTest, PackageWindowsGoBeforeTheirPackage) {
+    TTestHome Home;
+    const std::string Report = Home.Dir.File("report.txt");
+    ::setenv("TODOLIST_FAKE_PACKAGE_REPORT", Report.c_str(), 1);
+    TStartupOptions Options;
+    Options.NoDefaultPackages = true;
+    Options.Packages = {TODO_FAKE_PACKAGE};
+    {
+        THostSession Session(Options);
+        Session.Start();
+        ASSERT_EQ(Session.Packages().Packages().size(), 1u);
+        TMainWindow* Main = Session.MainWindow();
+        ASSERT_NE(Main->findChild<TDockableForm*>("FakePackageForm"), nullptr)
+            << "the package made its window when the main window was created";
+        Session.Shutdown();
+        EXPECT_EQ(Session.MainWindow(), nullptr);
+    }
+    ::unsetenv("TODOLIST_FAKE_PACKAGE_REPORT");
+    EXPECT_EQ(ReadBytes(Report), "window freed\nfield cleared\nservices cleared\n");
+    EXPECT_TRUE(EditorActionLists().empty());
+    EXPECT_EQ(MainProjectGroup().ActiveProject(), nullptr);
+}
+
+TEST(HostSessionTest, ABrokenPackageIsReportedAndStartUpGoesOn) {
+    TTestHome Home;
+    TTempDir Dir;
+    const std::string Project = Dir.Write("a.c", "int a;\n");
+    TStartupOptions Options;
+    Options.NoDefaultPackages = true;
+    Options.Packages = {Dir.Write("broken.so", "not a library")};
+    Options.Project = Dir.File("");
+    THostSession Session(Options);
+    testing::internal::CaptureStderr();
+    Session.Start();
+    const std::string Err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(Err.find("Could not load package " + Dir.File("broken.so")), std::string::npos)
+        << Err;
+    ASSERT_NE(Session.MainWindow(), nullptr);
+    EXPECT_NE(Session.MainWindow()->projectFileName(), "");
+    Session.Shutdown();
+    // The project is remembered for the next start.
+    EXPECT_EQ(TIniFile(Home.Dir.File("todolist.ini")).ReadString("Desktop Host", "LastProject", ""),
+              NormalizeFileName(Dir.File("")));
+}
