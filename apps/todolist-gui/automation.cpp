@@ -1,5 +1,8 @@
 #include "automation.h"
 
+#include "code_editor.h"
+
+#include "host/edit_buffer.h"
 #include "host/window_query.h"
 #include "ui/shell/ide_services.h"
 
@@ -21,6 +24,7 @@
 #include <QPointingDevice>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStringDecoder>
 #include <QTabWidget>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -144,7 +148,8 @@ QPlainTextEdit* CurrentEditor(QMainWindow* Main) {
 }
 
 /// The UTF-16 position in Text of the UTF-8 byte offset Offset (clamped to the text); an offset
-/// inside a multi-byte character lands after that character.
+/// inside a multi-byte character lands after that character. For an editor that is not a code
+/// editor, whose text is all there is.
 int PositionOfByteOffset(const QString& Text, int Offset) {
     const QByteArray Utf8 = Text.toUtf8();
     if (Offset >= Utf8.size())
@@ -153,6 +158,13 @@ int PositionOfByteOffset(const QString& Text, int Offset) {
     while (End < Utf8.size() && (static_cast<unsigned char>(Utf8[End]) & 0xC0) == 0x80)
         ++End;
     return static_cast<int>(QString::fromUtf8(Utf8.left(End)).size());
+}
+
+/// The buffer text Bytes for a reply: UTF-8 decoded with a leading byte order mark kept (as
+/// U+FEFF), each invalid sequence one U+FFFD.
+QString TextOfBytes(const std::string& Bytes) {
+    QStringDecoder Decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return Decoder.decode(QByteArrayView(Bytes.data(), static_cast<qsizetype>(Bytes.size())));
 }
 
 /// True when Main has the invokable Signature ("name(QString)"); asked first, since calling
@@ -308,11 +320,14 @@ QString TAutomationServer::Execute(const QString& Line) {
         QAction* Action = FindAction(FMain, Rest);
         if (!Action)
             return Error(QStringLiteral("no action ") + Rest);
-        RequestActionUpdate();
+        // Reported as they are: the state a user sees on a tool bar button is the one the
+        // program last set, and a test must be able to catch one left stale.
         if (Cmd == QLatin1String("enabled"))
             return Flag(Action->isEnabled());
         if (Cmd == QLatin1String("checked"))
             return Flag(Action->isChecked());
+        // A user picks a command from a menu, which brings the commands up to date as it opens.
+        RequestActionUpdate();
         if (!Action->isEnabled())
             return Error(QStringLiteral("disabled"));
         // Queued: the action may open a modal dialog, whose loop would hold this reply back.
@@ -335,19 +350,31 @@ QString TAutomationServer::Execute(const QString& Line) {
         QPlainTextEdit* Editor = CurrentEditor(FMain);
         if (!Editor)
             return Error(QStringLiteral("no editor"));
+        // A code editor knows its file's bytes (line endings, byte order mark, bytes that are
+        // not UTF-8) and its own modified state, which outlasts the document's flag (changes
+        // made through the buffer, a file deleted on disk); the plain text knows none of that.
+        auto* Code = qobject_cast<TCodeEditor*>(Editor);
         if (Cmd == QLatin1String("editor-text"))
-            return Ok(Escape(Editor->toPlainText()));
+            return Ok(
+                Escape(Code ? TextOfBytes(Code->Buffer()->GetText()) : Editor->toPlainText()));
         if (Cmd == QLatin1String("modified"))
-            return Flag(Editor->document()->isModified());
+            return Flag(Code ? Code->IsModified() : Editor->document()->isModified());
         if (Cmd == QLatin1String("goto")) {
             bool IsNumber = false;
             const int Offset = Rest.toInt(&IsNumber);
             if (!IsNumber || Offset < 0)
                 return Error(QStringLiteral("bad offset ") + Rest);
-            QTextCursor Cursor = Editor->textCursor();
-            Cursor.setPosition(PositionOfByteOffset(Editor->toPlainText(), Offset));
-            Editor->setTextCursor(Cursor);
+            if (Code) {
+                Code->SetCursorOffset(Offset);
+            } else {
+                QTextCursor Cursor = Editor->textCursor();
+                Cursor.setPosition(PositionOfByteOffset(Editor->toPlainText(), Offset));
+                Editor->setTextCursor(Cursor);
+            }
         } else {
+            // A cursor inserts into a read-only document too; a user's typing would not.
+            if (Editor->isReadOnly())
+                return Error(QStringLiteral("the editor is read-only"));
             // The same path as typed text: the editor's document records it for undo and
             // reports the change to the host.
             QTextCursor Cursor = Editor->textCursor();

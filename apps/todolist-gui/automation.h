@@ -24,7 +24,12 @@ class QMainWindow;
 ///   modal | modal-set OBJECTNAME VALUE | modal-button TEXT
 ///   click-cell COL ROW [X] | dock-visible OBJECTNAME | dock-height OBJECTNAME HEIGHT
 ///   resize W H | grab FILE | quit
-/// TEXT of "type" and the reply of "editor-text" use the escapes \n, \t and \\. click-cell
+/// TEXT of "type" and the reply of "editor-text" use the escapes \n, \t, \r and \\. For a code
+/// editor (TCodeEditor) "editor-text" is its buffer's text as the file will be written (line
+/// endings and byte order mark included), "goto" takes a byte offset into that text and
+/// "modified" is the editor's own state (TCodeEditor::IsModified); "type" into a read-only
+/// editor is an error. "enabled" and "checked" report an action as it is, without bringing
+/// the commands up to date first; "trigger" does, as opening a menu would. click-cell
 /// clicks X pixels right of the cell's left edge (default: its middle) of the To-Do window's
 /// grid; ROW counts the header as 0 and is scrolled into view first when needed.
 /// Main thread only.

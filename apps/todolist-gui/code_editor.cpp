@@ -5,10 +5,13 @@
 #include "host/utf8.h"
 
 #include <QContextMenuEvent>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStringDecoder>
 #include <QTextBlock>
 #include <QThread>
 #include <QTimer>
@@ -43,23 +46,36 @@ TPiece PieceAt(std::string_view S, size_t At) {
     return {static_cast<int>(N), N == 4 ? 2 : 1};
 }
 
+/// Bytes (valid UTF-8) decoded with a leading byte order mark kept as U+FEFF.
+/// QString::fromUtf8 drops it, which would shift every position after it by one against the
+/// bytes the buffer keeps and the byte offset mapping counts.
+QString DecodeKeepingBom(std::string_view Bytes) {
+    QStringDecoder Decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return Decoder.decode(QByteArrayView(Bytes.data(), static_cast<qsizetype>(Bytes.size())));
+}
+
 /// The text the editor shows for Bytes, before the document makes block breaks of the line
-/// endings: valid sequences decoded, each invalid byte one U+FFFD (so positions map one to one).
+/// endings: valid sequences decoded (a byte order mark as U+FEFF), each invalid byte one U+FFFD
+/// (so positions map one to one).
 QString DecodeForEditor(std::string_view Bytes) {
     if (IsValidUtf8(Bytes))
-        return QString::fromUtf8(Bytes.data(), static_cast<qsizetype>(Bytes.size()));
+        return DecodeKeepingBom(Bytes);
     QString Text;
     Text.reserve(static_cast<qsizetype>(Bytes.size()));
     size_t At = 0;
     while (At < Bytes.size()) {
-        const size_t N = Utf8SequenceLength(Bytes, At);
-        if (N == 0) {
+        // A run of valid sequences is decoded in one go; it may start with U+FEFF (after an
+        // invalid byte, or the file's byte order mark), which must stay.
+        size_t End = At;
+        while (End < Bytes.size())
+            if (const size_t N = Utf8SequenceLength(Bytes, End); N > 0)
+                End += N;
+            else
+                break;
+        Text += DecodeKeepingBom(Bytes.substr(At, End - At));
+        if (End < Bytes.size())
             Text += QChar(QChar::ReplacementCharacter);
-            ++At;
-        } else {
-            Text += QString::fromUtf8(Bytes.data() + At, static_cast<qsizetype>(N));
-            At += N;
-        }
+        At = End + 1;
     }
     return Text;
 }
@@ -384,11 +400,21 @@ int TCodeEditor::CursorColumn() const {
 }
 
 void TCodeEditor::InsertTextAtCursor(const std::string& Text) {
-    if (isReadOnly())
+    if (isReadOnly()) {
+        // The text comes from a command the user gave (Add To-Do Item): dropping it without a
+        // word would look like the command did nothing.
+        const QString Name = QFileInfo(QString::fromStdString(FileName())).fileName();
+        QMessageBox Box(QMessageBox::Warning, tr("To-Do List"),
+                        tr("%1 is open read-only: it is not valid UTF-8, so the editor cannot "
+                           "insert text into it.")
+                            .arg(Name),
+                        QMessageBox::Ok, this); // on the stack; parented so it is modal
+        Box.exec();
         return;
+    }
     QTextCursor C = textCursor();
     C.clearSelection();
-    C.insertText(QString::fromStdString(Text)); // one undo step; the buffer follows at once
+    C.insertText(DecodeKeepingBom(Text)); // one undo step; the buffer follows at once
     setTextCursor(C);
 }
 

@@ -40,8 +40,10 @@ int ByteOffsetOfEditorPos(std::string_view Bytes, int Pos);
 /// mapped to byte offsets; inserted line breaks take the file's line ending); the module's
 /// Modified() follows about 300 ms after the last edit. Changes others make to the buffer show
 /// when EvModuleModified is raised for the module (or Refresh is called): applied as one cursor
-/// edit, so the cursor, the scroll position and undo stay sane. A file that is not valid UTF-8
-/// is shown read-only and its bytes are never written by the editor.
+/// edit, so the cursor, the scroll position and undo stay sane. A byte order mark is part of the
+/// text the editor shows (U+FEFF, zero-width), so it stays in the file and the byte offsets after
+/// it stay right. A file that is not valid UTF-8 is shown read-only and its bytes are never
+/// written by the editor.
 ///
 /// Main thread only. The module is shared with the host; the editor keeps it alive while it
 /// lives.
@@ -99,8 +101,9 @@ public:
     int CursorColumn() const;
 
     // IEditControl
-    /// Inserts Text (UTF-8) at the cursor as one undo step; the buffer follows. Nothing in a
-    /// read-only editor.
+    /// Inserts Text (UTF-8) at the cursor as one undo step; the buffer follows. A read-only
+    /// editor (a file that is not valid UTF-8) inserts nothing and says so in a message box
+    /// parented to the editor and run with exec(), which returns when the user closes it.
     void InsertTextAtCursor(const std::string& Text) override;
     void HideBlock() override;
     /// Emits StatusChanged with the cursor position and the modified state.

@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTabBar>
+#include <QThread>
 #include <QTimer>
 
 TEditorTabs::TEditorTabs(QWidget* Parent) : QTabWidget(Parent) {
@@ -31,6 +32,17 @@ TEditorTabs::TEditorTabs(QWidget* Parent) : QTabWidget(Parent) {
         [this](TEditView* View, TViewOperation Operation) { OnViewNotification(View, Operation); });
     FActivatedToken =
         EvModuleActivated().Add([this](TModule* Module) { OnModuleActivated(Module); });
+    // The renaming command renames the module (TModule::Rename) before the project raises
+    // these, so the module's file name is the new one by then.
+    const auto Renamed = [this](IProject&, const std::string& Old, const std::string& New) {
+        if (QThread::currentThread() == thread())
+            OnRenamed(Old, New);
+        else
+            QMetaObject::invokeMethod(
+                this, [this, Old, New] { OnRenamed(Old, New); }, Qt::QueuedConnection);
+    };
+    FModuleRenamedToken = EvProjectModuleRenamed().Add(Renamed);
+    FProjectRenamedToken = EvProjectRenamed().Add(Renamed);
 
     FPreviousShowText = TEditBuffer::ShowTextProc;
     QPointer<TEditorTabs> Self(this);
@@ -44,6 +56,8 @@ TEditorTabs::~TEditorTabs() {
     TEditBuffer::ShowTextProc = FPreviousShowText;
     EvViewNotification().Remove(FViewToken);
     EvModuleActivated().Remove(FActivatedToken);
+    EvProjectModuleRenamed().Remove(FModuleRenamedToken);
+    EvProjectRenamed().Remove(FProjectRenamedToken);
     auto& Lists = EditorActionLists();
     if (!Lists.empty() && Lists[0]->EditControl() == CurrentEditor())
         Lists[0]->SetEditControl(nullptr);
@@ -104,6 +118,15 @@ void TEditorTabs::OnModuleActivated(TModule* Module) {
             FFollowingHost = false;
             return;
         }
+}
+
+void TEditorTabs::OnRenamed(const std::string& OldName, const std::string& NewName) {
+    const QString Old = QString::fromStdString(NormalizeFileName(OldName));
+    const std::string New = NormalizeFileName(NewName);
+    for (int I = 0; I < count(); ++I)
+        if (auto* E = qobject_cast<TCodeEditor*>(widget(I));
+            E && (E->FileName() == New || E->property("fileName").toString() == Old))
+            UpdateTab(E);
 }
 
 void TEditorTabs::OnCurrentChanged(int) {

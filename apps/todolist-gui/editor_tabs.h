@@ -19,7 +19,9 @@ class TModule;
 
 /// The tab widget of the code editors (objectName "EditorTabs"). Subscribes to
 /// EvViewNotification (voInsert: new tab, not selected unless it is the first; voRemove: the tab
-/// goes) and EvModuleActivated (selects the tab); a tab the user selects becomes the host's
+/// goes), EvModuleActivated (selects the tab) and EvProjectModuleRenamed / EvProjectRenamed (the
+/// renamed module's tab shows its new name: title, tooltip and the editor's "fileName"
+/// property); a tab the user selects becomes the host's
 /// active module, a tab the user closes goes through CloseEditorView. Keeps
 /// EditorActionLists()[0]'s edit control on the current editor (null without tabs) and calls
 /// RequestActionUpdate when the current editor changes. Installs TEditBuffer::ShowTextProc while
@@ -77,6 +79,9 @@ signals:
 private:
     void OnViewNotification(TEditView* View, TViewOperation Operation);
     void OnModuleActivated(TModule* Module);
+    /// A file or the project was renamed from OldName to NewName: the tab of the module now
+    /// named NewName, and any tab still showing OldName, show the module's name again.
+    void OnRenamed(const std::string& OldName, const std::string& NewName);
     void OnCurrentChanged(int Index);
     void AddEditor(const std::shared_ptr<TModule>& Module);
     void RemoveEditor(TCodeEditor* Editor);
@@ -88,6 +93,8 @@ private:
 
     TEvent<TEditView*, TViewOperation>::TToken FViewToken = 0;
     TEvent<TModule*>::TToken FActivatedToken = 0;
+    TEvent<IProject&, const std::string&, const std::string&>::TToken FModuleRenamedToken = 0;
+    TEvent<IProject&, const std::string&, const std::string&>::TToken FProjectRenamedToken = 0;
     bool FFollowingHost = false;   // true while a host event selects a tab
     std::set<std::string> FAsking; // files whose reload question is open
     /// The ShowTextProc installed before this one; restored when the tabs go.

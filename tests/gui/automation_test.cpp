@@ -3,8 +3,13 @@
 // socket file).
 
 #include "automation.h"
+#include "code_editor.h"
 
 #include "tests/host/temp_dir.h"
+
+#include "host/edit_buffer.h"
+#include "host/module.h"
+#include "ui/shell/ide_services.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,6 +29,9 @@
 #include <atomic>
 #include <cstring>
 #include <fstream>
+#include <memory>
+#include <string>
+#include <string_view>
 #include <thread>
 
 #include <sys/socket.h>
@@ -98,6 +106,106 @@ TEST(AutomationServer, AnswersEachRequest) {
     for (const TCase& C : Cases)
         EXPECT_EQ(Ask(Server, C.Request), C.Reply) << C.Request;
     EXPECT_EQ(F.Main.size(), QSize(640, 480));
+}
+
+/// A main window whose editor tab is a code editor over the file Name of Dir, written with Bytes.
+struct TCodeMain {
+    QMainWindow Main;
+    std::shared_ptr<TModule> Module;
+    TCodeEditor* Editor = nullptr; // owned by the tabs (Qt parent)
+
+    TCodeMain(const TTempDir& Dir, const std::string& Name, std::string_view Bytes) {
+        auto Opened = OpenModule(Dir.Write(Name, Bytes));
+        EXPECT_TRUE(Opened.Ok());
+        if (!Opened)
+            return;
+        Module = Opened.Value();
+        auto* Tabs = new QTabWidget(&Main); // owned by Main (Qt parent)
+        Tabs->setObjectName(QStringLiteral("EditorTabs"));
+        Editor = new TCodeEditor(Module, Tabs);
+        Tabs->addTab(Editor, QString::fromStdString(Name));
+        Main.setCentralWidget(Tabs);
+        Main.show();
+    }
+    ~TCodeMain() {
+        if (Module)
+            CloseModule(Module->GetFileName());
+    }
+};
+
+TEST(AutomationServer, CodeEditorsAreDrivenByTheFilesBytes) {
+    TTempDir Dir;
+    struct TCase {
+        const char* Name;
+        std::string Bytes;
+        const char* Goto;     // request moving the cursor
+        const char* Text;     // reply to "editor-text" after typing "X" there
+        std::string Expected; // the buffer afterwards
+    } Cases[] = {
+        // The byte order mark and each "\r\n" are one editor position but three and two bytes.
+        {"bom and crlf", "\xEF\xBB\xBFone\r\ntwo\r\n", "goto 8",
+         "ok \xEF\xBB\xBFone\\r\\nXtwo\\r\\n", "\xEF\xBB\xBFone\r\nXtwo\r\n"},
+        {"multi-byte", "h\xC3\xA9\xF0\x9F\x98\x80!", "goto 7", "ok h\xC3\xA9\xF0\x9F\x98\x80X!",
+         "h\xC3\xA9\xF0\x9F\x98\x80X!"},
+    };
+    int N = 0;
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        TCodeMain F(Dir, "f" + std::to_string(N++) + ".txt", C.Bytes);
+        ASSERT_NE(F.Editor, nullptr);
+        TAutomationServer Server(&F.Main, &F.Main);
+        EXPECT_EQ(Ask(Server, "modified"), "ok 0");
+        EXPECT_EQ(Ask(Server, C.Goto), "ok");
+        EXPECT_EQ(Ask(Server, "type X"), "ok");
+        EXPECT_EQ(F.Editor->Buffer()->GetText(), C.Expected);
+        EXPECT_EQ(Ask(Server, "editor-text"), C.Text);
+        EXPECT_EQ(Ask(Server, "modified"), "ok 1");
+    }
+}
+
+TEST(AutomationServer, ModifiedIsTheCodeEditorsStateAndReadOnlyEditorsRefuseTyping) {
+    TTempDir Dir;
+    {
+        // A file deleted on disk has changes to save although the document has none.
+        TCodeMain F(Dir, "gone.txt", "kept\n");
+        ASSERT_NE(F.Editor, nullptr);
+        TAutomationServer Server(&F.Main, &F.Main);
+        F.Editor->SetDeletedOnDisk(true);
+        ASSERT_FALSE(F.Editor->document()->isModified());
+        EXPECT_EQ(Ask(Server, "modified"), "ok 1");
+    }
+    {
+        const std::string Bytes = "caf\xE9\n";
+        TCodeMain F(Dir, "latin1.txt", Bytes);
+        ASSERT_NE(F.Editor, nullptr);
+        TAutomationServer Server(&F.Main, &F.Main);
+        EXPECT_EQ(Ask(Server, "type x"), "error the editor is read-only");
+        EXPECT_EQ(F.Editor->Buffer()->GetText(), Bytes);
+        EXPECT_EQ(F.Editor->toPlainText(), QString::fromUtf8("caf\xEF\xBF\xBD\n"));
+        EXPECT_EQ(Ask(Server, "modified"), "ok 0");
+    }
+}
+
+TEST(AutomationServer, EnabledReportsTheActionAsItIsAndTriggerUpdatesFirst) {
+    TFakeMain F;
+    TAutomationServer Server(&F.Main, &F.Main);
+    // A command whose state follows the host, updated only when the hub asks.
+    bool Wanted = false;
+    QObject::connect(&ActionUpdates(), &TActionUpdateHub::UpdateActions, F.Action,
+                     [&] { F.Action->setEnabled(Wanted); });
+    RequestActionUpdate();
+    ASSERT_FALSE(F.Action->isEnabled());
+
+    // The host changed but nobody asked for an update: the action is stale, and says so.
+    Wanted = true;
+    EXPECT_EQ(Ask(Server, "enabled DoItCommand"), "ok 0");
+    EXPECT_EQ(Ask(Server, "checked DoItCommand"), "ok 0");
+    EXPECT_FALSE(F.Action->isEnabled());
+    // Picking it from its menu brings it up to date first.
+    EXPECT_EQ(Ask(Server, "trigger DoItCommand"), "ok");
+    EXPECT_EQ(Ask(Server, "enabled DoItCommand"), "ok 1");
+    QApplication::processEvents();
+    EXPECT_EQ(F.Triggered, 1);
 }
 
 TEST(AutomationServer, TriggersLaterAndRefusesDisabledActions) {

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <thread>
 
 #include <fcntl.h>
@@ -24,13 +25,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-/// The environment of the parent with Overrides replacing (or adding) variables.
-std::vector<std::string> ChildEnvironment(const std::map<std::string, std::string>& Overrides) {
+/// The environment of the parent with Overrides replacing (or adding) variables and the
+/// variables named in Removed left out.
+std::vector<std::string> ChildEnvironment(const std::map<std::string, std::string>& Overrides,
+                                          const std::set<std::string>& Removed) {
     std::vector<std::string> Env;
     for (char** E = environ; *E; ++E) {
         const std::string Entry = *E;
         const std::string Name = Entry.substr(0, Entry.find('='));
-        if (!Overrides.contains(Name))
+        if (!Overrides.contains(Name) && !Removed.contains(Name))
             Env.push_back(Entry);
     }
     for (const auto& [Name, Value] : Overrides)
@@ -68,6 +71,10 @@ TGuiProgram::~TGuiProgram() {
     }
 }
 
+std::string TGuiProgram::SettingsFile() const {
+    return FDir.File("config/todolist/todolist.ini");
+}
+
 std::string TGuiProgram::CopyExample(const std::string& Name) const {
     const std::string To = FDir.File(Name);
     std::filesystem::copy(std::filesystem::path(TODO_EXAMPLES_DIR) / Name, To,
@@ -84,16 +91,23 @@ bool TGuiProgram::Start(const std::vector<std::string>& Args) {
     FError.clear();
     ::unlink(FAutomationSocket.c_str());
 
-    const std::vector<std::string> Env = ChildEnvironment({
-        {"QT_QPA_PLATFORM", "offscreen"},
-        {"HOME", FDir.File("home")},
-        {"XDG_CONFIG_HOME", FDir.File("config")},
-        {"XDG_CACHE_HOME", FDir.File("cache")},
-        {"XDG_RUNTIME_DIR", FDir.File("run")},
-        {"TODOLIST_QUERY_SOCKET", FQuerySocket},
-        // Sorting follows the locale: one that sorts by code point.
-        {"LC_ALL", "C.UTF-8"},
-    });
+    // The settings file is named outright: a TODOLIST_CONFIG of the caller's would otherwise
+    // win over the temporary XDG_CONFIG_HOME and the run would write the user's settings. The
+    // package folder and automation socket of the caller's environment are dropped for the same
+    // reason: the program under test loads the build's packages and answers on its own socket.
+    const std::vector<std::string> Env = ChildEnvironment(
+        {
+            {"QT_QPA_PLATFORM", "offscreen"},
+            {"HOME", FDir.File("home")},
+            {"XDG_CONFIG_HOME", FDir.File("config")},
+            {"XDG_CACHE_HOME", FDir.File("cache")},
+            {"XDG_RUNTIME_DIR", FDir.File("run")},
+            {"TODOLIST_CONFIG", SettingsFile()},
+            {"TODOLIST_QUERY_SOCKET", FQuerySocket},
+            // Sorting follows the locale: one that sorts by code point.
+            {"LC_ALL", "C.UTF-8"},
+        },
+        {"TODOLIST_PACKAGE_DIR", "TODOLIST_AUTOMATION_SOCKET"});
     std::vector<std::string> Argv = {TODOLIST_GUI_EXE, "--automation", FAutomationSocket};
     Argv.insert(Argv.end(), Args.begin(), Args.end());
 

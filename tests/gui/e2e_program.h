@@ -35,6 +35,9 @@ public:
 
     /// The temporary folder; example projects are copied below it.
     const TTempDir& Dir() const { return FDir; }
+    /// The settings file the program is told to use (TODOLIST_CONFIG), inside the temporary
+    /// folder; it need not exist yet.
+    std::string SettingsFile() const;
     /// Copies examples/<Name> to <temp>/<Name> and returns the copy's path.
     std::string CopyExample(const std::string& Name) const;
 

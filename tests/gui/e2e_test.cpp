@@ -8,8 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -295,6 +298,43 @@ TEST_F(GuiEndToEnd, ARestartRestoresTheDesktop) {
         << ::testing::PrintToString(ByOwner);
     EXPECT_TRUE(EndsWith(P.Ok("editor").value_or(""), "storage.pas"));
     ExpectCleanQuit();
+}
+
+/// Sets environment variables for the lifetime of the object, then puts back what was there.
+class TEnvironmentGuard {
+public:
+    explicit TEnvironmentGuard(const std::vector<std::pair<std::string, std::string>>& Values) {
+        for (const auto& [Name, Value] : Values) {
+            const char* Old = std::getenv(Name.c_str());
+            FSaved.emplace_back(Name, Old ? std::optional<std::string>(Old) : std::nullopt);
+            ::setenv(Name.c_str(), Value.c_str(), 1);
+        }
+    }
+    ~TEnvironmentGuard() {
+        for (const auto& [Name, Old] : FSaved)
+            Old ? ::setenv(Name.c_str(), Old->c_str(), 1) : ::unsetenv(Name.c_str());
+    }
+
+private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> FSaved;
+};
+
+TEST_F(GuiEndToEnd, TheCallersSettingsPackagesAndSocketAreLeftAlone) {
+    // What a user running the tests from a shell set up for the program may have exported.
+    const std::string Theirs = P.Dir().File("theirs");
+    fs::create_directories(Theirs + "/packages");
+    const TEnvironmentGuard Env({{"TODOLIST_CONFIG", Theirs + "/todolist.ini"},
+                                 {"TODOLIST_PACKAGE_DIR", Theirs + "/packages"},
+                                 {"TODOLIST_AUTOMATION_SOCKET", Theirs + "/auto.sock"}});
+    Start(PascalProject);
+    // The build's packages are loaded, not the (empty) folder of the caller's.
+    EXPECT_EQ(P.Send("enabled ViewToDoListCommand"), "ok 1") << P.Error();
+    ExpectCleanQuit();
+    EXPECT_TRUE(fs::exists(P.SettingsFile())) << P.SettingsFile();
+    EXPECT_NE(P.Read(P.SettingsFile()).find("tasks.dpr"), std::string::npos)
+        << P.Read(P.SettingsFile());
+    EXPECT_FALSE(fs::exists(Theirs + "/todolist.ini"));
+    EXPECT_FALSE(fs::exists(Theirs + "/auto.sock"));
 }
 
 } // namespace

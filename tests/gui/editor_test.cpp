@@ -7,6 +7,7 @@
 
 #include "host/edit_buffer.h"
 #include "host/events.h"
+#include "host/file_project.h"
 #include "host/module.h"
 #include "ui/shell/ide_services.h"
 
@@ -162,6 +163,15 @@ TEST(EditorMapping, ByteOffsetsAndEditorPositionsMapBothWays) {
          "a\xFF"
          "b",
          2, 2, 2},
+        // A byte order mark is three bytes and one editor position (U+FEFF).
+        {"after bom",
+         "\xEF\xBB\xBF"
+         "ab",
+         4, 2, 4},
+        {"inside bom",
+         "\xEF\xBB\xBF"
+         "ab",
+         2, 0, 0},
     };
     for (const TCase& C : Cases) {
         SCOPED_TRACE(C.Name);
@@ -184,6 +194,14 @@ TEST_F(EditorTest, CursorOffsetsFollowTheBytesOfTheFile) {
         {"crlf", "one\r\ntwo\r\n", 6, 2, 2, 6},
         {"at end", "one\r\ntwo", 8, 2, 4, 8},
         {"beyond end", "one\r\ntwo", 50, 2, 4, 8},
+        {"bom",
+         "\xEF\xBB\xBF"
+         "ab\ncd",
+         7, 2, 2, 7},
+        {"bom, crlf, not utf-8",
+         "\xEF\xBB\xBF"
+         "a\xFF\r\ncd",
+         8, 2, 2, 8},
     };
     int N = 0;
     for (const TCase& C : Cases) {
@@ -235,6 +253,10 @@ TEST_F(EditorTest, ChangesOthersMakeToTheBufferShowWithTheCursorKept) {
         {"before cursor", "one\ntwo\nthree\n", 8, 4, 7, "TWO-2", "one\nTWO-2\nthree\n", 10},
         {"after cursor", "one\ntwo\nthree\n", 1, 8, 13, "3", "one\ntwo\n3\n", 1},
         {"crlf lines", "a\r\nb\r\nc", 6, 3, 4, "x\r\ny", "a\nx\ny\nc", 9},
+        {"bom", "\xEF\xBB\xBFone\ntwo", 8, 3, 6, "1",
+         "\xEF\xBB\xBF"
+         "1\ntwo",
+         6},
     };
     int N = 0;
     for (const TCase& C : Cases) {
@@ -423,6 +445,37 @@ TEST_F(EditorTest, LineEndingsRoundTripByteExactAfterAnEdit) {
     }
 }
 
+TEST_F(EditorTest, AByteOrderMarkStaysAndTypingAfterItLandsWhereTheUserSees) {
+    const std::string Bom = "\xEF\xBB\xBF";
+    struct TCase {
+        const char* Name;
+        std::string Bytes;
+        int At; // byte offset of the cursor
+        std::string Saved;
+    } Cases[] = {
+        {"lf", Bom + "ab\ncd\n", 7, Bom + "ab\ncX\nd\n"},
+        {"crlf", Bom + "ab\r\ncd", 8, Bom + "ab\r\ncX\r\nd"},
+        {"right after it", Bom + "ab", 3, Bom + "X\nab"},
+        {"a bom only", Bom, 3, Bom + "X\n"},
+    };
+    int N = 0;
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        const std::string Name = "bom" + std::to_string(N++) + ".txt";
+        TCodeEditor* E = Open(Name, C.Bytes);
+        ASSERT_NE(E, nullptr);
+        EXPECT_FALSE(E->isReadOnly());
+        ASSERT_TRUE(E->toPlainText().startsWith(QChar(0xFEFF)));
+        E->SetCursorOffset(C.At);
+        EXPECT_EQ(E->CursorOffset(), C.At);
+        Type(E, "X");
+        QTest::keyClick(E, Qt::Key_Return);
+        EXPECT_EQ(E->Buffer()->GetText(), C.Saved);
+        ASSERT_TRUE(Tabs->SaveEditor(E));
+        EXPECT_EQ(ReadBytes(Dir.File(Name)), C.Saved);
+    }
+}
+
 TEST_F(EditorTest, AFileThatIsNotUtf8OpensReadOnlyAndIsNeverChanged) {
     const std::string Bytes = "caf\xE9 \xFF\xFE\r\nend\n"s;
     TCodeEditor* E = Open("latin1.txt", Bytes);
@@ -430,7 +483,15 @@ TEST_F(EditorTest, AFileThatIsNotUtf8OpensReadOnlyAndIsNeverChanged) {
     EXPECT_TRUE(E->isReadOnly());
     EXPECT_TRUE(Tabs->tabToolTip(Tabs->indexOf(E)).contains("UTF-8"));
     Type(E, "x");
-    E->InsertTextAtCursor("y");
+    {
+        // Text a command inserts is not dropped without a word.
+        TBoxAnswerer Boxes({"OK"});
+        E->InsertTextAtCursor("y");
+        ASSERT_EQ(Boxes.Texts.size(), 1u);
+        EXPECT_EQ(Boxes.Texts[0].toStdString(),
+                  "latin1.txt is open read-only: it is not valid UTF-8, so the editor cannot "
+                  "insert text into it.");
+    }
     E->undo();
     EXPECT_EQ(E->Buffer()->GetText(), Bytes);
     EXPECT_FALSE(E->IsModified());
@@ -440,6 +501,62 @@ TEST_F(EditorTest, AFileThatIsNotUtf8OpensReadOnlyAndIsNeverChanged) {
     EXPECT_TRUE(Tabs->SaveEditor(E));
     ASSERT_TRUE(E->Module()->Save().Ok()); // even written out, the bytes stay
     EXPECT_EQ(ReadBytes(Dir.File("latin1.txt")), Bytes);
+}
+
+TEST_F(EditorTest, AFileThatIsNotUtf8ShowsEveryCharacterItHas) {
+    // U+FEFF at the start, after an invalid byte and in the middle: each stays one character,
+    // so the positions after it still map to the right bytes.
+    const std::string Bytes = "\xEF\xBB\xBF"
+                              "a\xFF\xEF\xBB\xBF"
+                              "b\xEF\xBB\xBF"
+                              "c"s;
+    TCodeEditor* E = Open("marks.txt", Bytes);
+    ASSERT_NE(E, nullptr);
+    EXPECT_TRUE(E->IsBinary());
+    EXPECT_EQ(E->toPlainText(), QStringView(u"\uFEFFa\uFFFD\uFEFFb\uFEFFc").toString());
+    E->SetCursorOffset(12); // before "c"
+    EXPECT_EQ(E->CursorColumn(), 7);
+    EXPECT_EQ(E->CursorOffset(), 12);
+}
+
+TEST_F(EditorTest, RenamingAFileOrTheProjectRenamesItsTab) {
+    const std::string Project = Dir.File("app.dpr");
+    TCodeEditor* Unit = Open("unit1.pas", "unit unit1;\n");
+    TCodeEditor* Main = Open("app.dpr", "program app;\n");
+    TCodeEditor* Other = Open("other.pas", "unit other;\n");
+    ASSERT_TRUE(Unit && Main && Other);
+    Type(Unit, "{}");
+    auto P = TProject::Create(Project, {Dir.File("unit1.pas"), Dir.File("other.pas")});
+
+    struct TStep {
+        const char* Name;
+        TCodeEditor* Editor;
+        std::string From, To;
+        bool ProjectItself;
+        const char* Title;
+    } Steps[] = {
+        {"file", Unit, "unit1.pas", "unit2.pas", false, "*unit2.pas"},
+        {"project", Main, "app.dpr", "tool.dpr", true, "tool.dpr"},
+    };
+    for (const TStep& S : Steps) {
+        SCOPED_TRACE(S.Name);
+        // What the rename commands do: the file moves, the module takes the new name, then the
+        // project follows and tells everyone.
+        const std::string From = Dir.File(S.From), To = Dir.File(S.To);
+        fs::rename(From, To);
+        ASSERT_TRUE(S.Editor->Module()->Rename(To).Ok());
+        if (S.ProjectItself)
+            P->Rename(To);
+        else
+            P->RenameFile(From, To);
+        const int Index = Tabs->indexOf(S.Editor);
+        EXPECT_EQ(Tabs->tabText(Index).toStdString(), S.Title);
+        EXPECT_EQ(Tabs->tabToolTip(Index).toStdString(), To);
+        EXPECT_EQ(S.Editor->property("fileName").toString().toStdString(), To);
+        EXPECT_EQ(Tabs->EditorOf(To), S.Editor);
+    }
+    EXPECT_EQ(TabText(Other), "other.pas");
+    EXPECT_EQ(Other->property("fileName").toString().toStdString(), Dir.File("other.pas"));
 }
 
 TEST_F(EditorTest, TabsFollowTheHostsViewsAndTheUsersChoice) {
