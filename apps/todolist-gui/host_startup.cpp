@@ -199,13 +199,16 @@ void THostSession::Start() {
     // Not owned: the session owns the window and clears this before the window goes.
     CorvaneIDEServices =
         std::shared_ptr<IInterface>(static_cast<IIDEServices*>(FMain.get()), [](IInterface*) {});
-    try {
-        EvMainFormCreated().Raise();
-    } catch (const std::exception& E) {
-        Report("Package", std::string("A package failed to start: ") + E.what());
-    } catch (...) {
-        Report("Package", "A package failed to start: unknown error");
-    }
+    // Handler by handler: one package failing to start must not keep the others from starting.
+    EvMainFormCreated().RaiseCatching([this](std::exception_ptr Error) {
+        try {
+            std::rethrow_exception(Error);
+        } catch (const std::exception& E) {
+            Report("Package", std::string("A package failed to start: ") + E.what());
+        } catch (...) {
+            Report("Package", "A package failed to start: unknown error");
+        }
+    });
     FMain->UpdateMenuShortcuts();
     OpenStartProject();
     FMain->show();
@@ -225,10 +228,12 @@ void THostSession::Shutdown() {
     }
     EditorActionLists().clear();
     CorvaneIDEServices.reset();
-    FPackages->Clear();
+    // Before the packages go: it unregisters through a hook a package filled, whose code and
+    // registry leave with that package.
     if (FCLanguage)
         FinalizeCLanguage();
     FCLanguage = false;
+    FPackages->Clear();
     FMain.reset();
     if (FStarted)
         if (TStatus S = AppIniFile().UpdateFile(); !S)

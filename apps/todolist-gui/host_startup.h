@@ -9,7 +9,7 @@
 //         list) -> IDE services -> EvMainFormCreated -> project -> its desktop -> automation.
 // Stop:   editors asked to save (the user may cancel) -> desktop saved -> project closed ->
 //         package windows freed -> editor action lists cleared -> IDE services cleared ->
-//         packages unloaded (last first) -> C language unit -> main window freed -> settings
+//         C language unit -> packages unloaded (last first) -> main window freed -> settings
 //         written -> parse thread stopped -> clipboard.
 
 #include "host/status.h"

@@ -137,12 +137,17 @@ TMainWindow::TMainWindow(QWidget* Parent) : QMainWindow(Parent) {
         UpdateActions();
     });
     connect(FProjectTree, &QTreeWidget::currentItemChanged, this, [this] { UpdateActions(); });
+    // A package may change a project file that has no editor (the to-do file when an item is
+    // added): nothing else tells the window that Save All has something to save now.
+    FModuleModifiedToken =
+        EvModuleModified().Add([this](TModule*, const std::string&) { PostActionUpdate(); });
     UpdateTitle();
     UpdateActions();
     resize(1000, 700);
 }
 
 TMainWindow::~TMainWindow() {
+    EvModuleModified().Remove(FModuleModifiedToken);
     StopWatching();
     // The tabs use the editor action list while they go, and must not call back into a
     // window that is half gone.
@@ -330,6 +335,20 @@ void TMainWindow::UpdateActions() {
     FRenameProjectCmd->setEnabled(FProject != nullptr);
 }
 
+void TMainWindow::PostActionUpdate() {
+    // Posted: the event comes in the middle of an edit, maybe on another thread, and many
+    // changes in a row need one update.
+    if (FActionUpdatePosted.exchange(true))
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            FActionUpdatePosted = false;
+            RequestActionUpdate();
+        },
+        Qt::QueuedConnection);
+}
+
 void TMainWindow::UpdateStatus() {
     if (TCodeEditor* Editor = FEditors ? FEditors->CurrentEditor() : nullptr) {
         FPositionLabel->setText(
@@ -504,12 +523,15 @@ QString TMainWindow::projectFileName() const {
 
 bool TMainWindow::CloseProjectFiles(bool MayCancel, QString& Why) {
     SaveDesktop();
-    if (!FEditors->CloseAll() && MayCancel) {
+    if (!MayCancel) {
+        CloseEditorsWithoutCancel();
+    } else if (!FEditors->CloseAll()) {
         Why = tr("cancelled: an editor has unsaved changes");
         return false;
     }
     // Files a package changed without an editor (the to-do file) would be lost silently.
-    if (const auto Unsaved = UnsavedModulesWithoutEditor(); !Unsaved.empty()) {
+    for (auto Unsaved = UnsavedModulesWithoutEditor(); !Unsaved.empty();
+         Unsaved = UnsavedModulesWithoutEditor()) {
         QStringList Names;
         for (const auto& Module : Unsaved)
             Names << Q(Module->GetFileName());
@@ -519,15 +541,30 @@ bool TMainWindow::CloseProjectFiles(bool MayCancel, QString& Why) {
                         QMessageBox::Save | QMessageBox::Discard |
                             (MayCancel ? QMessageBox::Cancel : QMessageBox::NoButton),
                         this);
+        Box.setDefaultButton(QMessageBox::Save);
         const int Answer = Box.exec();
-        if (Answer == QMessageBox::Cancel) {
+        if (Answer == QMessageBox::Discard) {
+            // Kept loaded, the changes would come back with the project; closed, the files are
+            // read from disk again.
+            for (const auto& Module : Unsaved) {
+                const std::string Name = Module->GetFileName();
+                CloseModule(Name);
+                NotifyModuleModified(Name);
+            }
+            break;
+        }
+        if (Answer != QMessageBox::Save && MayCancel) {
             Why = tr("cancelled: a file has unsaved changes");
             return false;
         }
-        if (Answer == QMessageBox::Save && !SaveModulesWithoutEditor() && MayCancel) {
+        // Save (or, when nobody can cancel, a box closed without an answer: what loses nothing).
+        if (SaveModulesWithoutEditor())
+            break;
+        if (MayCancel) {
             Why = tr("a file could not be saved");
             return false;
         }
+        // Nobody can cancel: ask again about what is still unsaved.
     }
     StopWatching();
     std::vector<std::string> Files;
@@ -552,6 +589,30 @@ bool TMainWindow::CloseProjectFiles(bool MayCancel, QString& Why) {
     UpdateTitle();
     RequestActionUpdate();
     return true;
+}
+
+void TMainWindow::CloseEditorsWithoutCancel() {
+    for (const std::string& File : FEditors->OpenFiles()) {
+        TCodeEditor* Editor = FEditors->EditorOf(File);
+        while (Editor && Editor->IsModified()) {
+            FEditors->setCurrentWidget(Editor);
+            QMessageBox Box(QMessageBox::Question, tr("Save Changes"),
+                            tr("Save changes to %1?").arg(Q(fs::path(File).filename().string())),
+                            QMessageBox::Save | QMessageBox::Discard, this);
+            Box.setDefaultButton(QMessageBox::Save);
+            if (Box.exec() == QMessageBox::Discard) {
+                // Closing the module drops the changes; its tab follows the host.
+                CloseModule(File);
+                NotifyModuleModified(File);
+                break;
+            }
+            // A failed save showed why; the question comes again until the file is saved or
+            // the user gives the changes up.
+            FEditors->SaveEditor(Editor);
+        }
+        if (TCodeEditor* Left = FEditors->EditorOf(File))
+            FEditors->CloseEditor(Left); // unmodified: no question
+    }
 }
 
 std::vector<std::shared_ptr<TModule>> TMainWindow::UnsavedModulesWithoutEditor() const {

@@ -4,10 +4,12 @@
 // object the packages use (menus, images, docking their windows).
 
 #include "desktop.h"
+#include "host/events.h"
 #include "ui/shell/ide_services.h"
 
 #include <QMainWindow>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -76,7 +78,9 @@ public:
 
     /// The first half of shutting down, as File > Exit and closing the window do it: saves the
     /// desktop, closes the editors (false, nothing else done, when the user cancels and
-    /// MayCancel), stops watching and closes the project. Idempotent.
+    /// MayCancel), stops watching and closes the project. Idempotent. Without MayCancel every
+    /// modified editor and changed file is asked Save or Discard, without a Cancel; a save
+    /// that fails is asked about again, so only what the user discards is lost.
     bool PrepareExit(bool MayCancel);
     /// True once PrepareExit went through.
     bool ExitPrepared() const { return FExitPrepared; }
@@ -133,9 +137,17 @@ private:
     void UpdateStatus();
     void UpdateTitle();
 
-    /// Closes the project: saves its desktop, closes editors (may be cancelled), stops the
-    /// watcher, makes no project active and closes the unmodified modules of its files.
+    /// Closes the project: saves its desktop, closes editors (may be cancelled), asks about the
+    /// files changed without an editor (Discard closes their modules, dropping the changes),
+    /// stops the watcher, makes no project active and closes the unmodified modules of its
+    /// files.
     bool CloseProjectFiles(bool MayCancel, QString& Why);
+    /// Closes every editor when nobody can cancel: Save or Discard for each modified one, in
+    /// tab order, asked again after a failed save.
+    void CloseEditorsWithoutCancel();
+    /// Requests an action update from the event loop (once however often it is called before
+    /// that runs). Any thread.
+    void PostActionUpdate();
     TStatus LoadAndActivate(const std::string& Path);
     /// The loaded modules of the project's files (its to-do file included) that have unsaved
     /// changes and no editor: what a package changed on its own.
@@ -178,6 +190,9 @@ private:
     std::shared_ptr<TProjectScope> FScope;
     std::unique_ptr<TFileWatcher> FWatcher;
     bool FExitPrepared = false;
+    /// Save All depends on modules changed without an editor: their changes are followed.
+    TEvent<TModule*, const std::string&>::TToken FModuleModifiedToken = 0;
+    std::atomic<bool> FActionUpdatePosted{false};
     /// Whether a desktop (the project's or the default one) is in use: only then is there a
     /// layout worth saving. False at start-up until one is restored.
     bool FDesktopActive = false;

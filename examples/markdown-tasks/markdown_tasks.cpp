@@ -14,15 +14,34 @@
 
 namespace {
 
+/// What the service holds of this package: it forwards to the manager. A fresh one is handed to
+/// every service the manager joins, so that whether the service still holds it tells whether
+/// the manager is in the list.
+class TServiceLink : public IOTAToDoManager {
+public:
+    explicit TServiceLink(std::shared_ptr<TMarkdownTaskManager> Manager)
+        : FManager(std::move(Manager)) {}
+    int GetItemCount() override { return FManager->GetItemCount(); }
+    TRef<INTAToDoItem> GetItem(int Index) override { return FManager->GetItem(Index); }
+
+private:
+    const std::shared_ptr<TMarkdownTaskManager> FManager;
+};
+
 /// What the package holds while it is registered. Main thread only, like the events it
 /// handles. Created by IDERegister and destroyed by PackageFinalize, so nothing of it is left
 /// for the library's own teardown.
+///
+/// It holds nothing of the to-do service between calls: the service is looked up each time.
+/// A std::weak_ptr to it would keep the service's control block, whose code lives in the
+/// To-Do package; releasing it after that package was unloaded (it unloads first when it was
+/// loaded after this one) would call into unmapped code.
 struct TPackageState {
     std::shared_ptr<TMarkdownTaskManager> Manager = std::make_shared<TMarkdownTaskManager>();
-    /// The service the manager was added to; the To-Do package creates it once the main window
-    /// exists, so it may appear (or be replaced) at any time.
-    std::weak_ptr<IOTAToDoServices> Service;
-    /// The manager's index in Service. The service's interface cannot find a manager by
+    /// The link the service holds, made in this library: expired once no service holds it
+    /// (the service went, or it was never added).
+    std::weak_ptr<TServiceLink> Link;
+    /// The link's index in the service. The service's interface cannot find a manager by
     /// identity, and removing an earlier manager shifts this one: we rely on managers of other
     /// packages being removed only when their package unloads, which happens in reverse load
     /// order, i.e. after this one.
@@ -34,15 +53,16 @@ struct TPackageState {
 
 std::unique_ptr<TPackageState> GState;
 
-/// The to-do service, after adding the manager to it when it does not have it yet; null when
+/// The to-do service, after adding the manager to it when no service holds it yet; null when
 /// there is no service (yet).
 TRef<IOTAToDoServices> Service() {
     auto Found = FindOTAService<IOTAToDoServices>();
     if (!Found)
         return nullptr;
-    if (GState->Service.lock() != Found) {
-        GState->Index = Found->AddManager(GState->Manager);
-        GState->Service = Found;
+    if (GState->Link.expired()) {
+        auto Link = std::make_shared<TServiceLink>(GState->Manager);
+        GState->Index = Found->AddManager(Link);
+        GState->Link = Link;
     }
     return Found;
 }
@@ -65,6 +85,10 @@ MARKDOWN_TASKS_EXPORT void PackageInitialize() {
 }
 
 MARKDOWN_TASKS_EXPORT void IDERegister() {
+    // The host calls it once per load; a second call (the library reached again under another
+    // name) must not replace the state whose handlers are subscribed.
+    if (GState)
+        return;
     GState = std::make_unique<TPackageState>();
     GState->MainFormToken = EvMainFormCreated().Add([] { RescanProject(); });
     GState->ProjectToken = EvActiveProjectChanged().Add([](TProjectGroup&) { RescanProject(); });
@@ -82,9 +106,9 @@ MARKDOWN_TASKS_EXPORT void PackageFinalize() {
     EvMainFormCreated().Remove(State->MainFormToken);
     EvActiveProjectChanged().Remove(State->ProjectToken);
     EvModuleModified().Remove(State->ModuleToken);
-    if (auto S = State->Service.lock()) {
-        // The list must drop its references to this library's items before it is unloaded.
+    if (State->Link.expired())
+        return; // no service holds the manager
+    // Removing it makes the list let go of this library's items before it is unloaded.
+    if (auto S = FindOTAService<IOTAToDoServices>())
         S->RemoveManager(State->Index);
-        S->UpdateList();
-    }
 }

@@ -5,6 +5,7 @@
 // The host raises them on the main thread, after the change they report and outside its own
 // locks, so a handler may call back into the host (find modules, ask the project).
 
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
@@ -41,6 +42,28 @@ public:
     /// remove handlers (taking effect from the next raise, except that removed ones are
     /// skipped).
     void Raise(TArgs... Args) const {
+        ForEachHandler([&](const THandler& Handler) { Handler(Args...); });
+    }
+    /// Raise, except that an exception from a handler does not stop the others: OnError is
+    /// called with it (std::exception_ptr) and the next handler runs. For an event that several
+    /// packages handle independently, where one failing must not keep the rest from running.
+    template <class TOnError> void RaiseCatching(TOnError&& OnError, TArgs... Args) const {
+        ForEachHandler([&](const THandler& Handler) {
+            try {
+                Handler(Args...);
+            } catch (...) {
+                OnError(std::current_exception());
+            }
+        });
+    }
+    bool Empty() const {
+        std::scoped_lock Lock(FLock);
+        return FHandlers.empty();
+    }
+
+private:
+    /// Calls Call with each handler in turn, holding the lock only to find them.
+    template <class TCall> void ForEachHandler(TCall&& Call) const {
         std::vector<TToken> Tokens;
         {
             std::scoped_lock Lock(FLock);
@@ -56,15 +79,10 @@ public:
                     continue;
                 Handler = It->second;
             }
-            Handler(Args...);
+            Call(Handler);
         }
     }
-    bool Empty() const {
-        std::scoped_lock Lock(FLock);
-        return FHandlers.empty();
-    }
 
-private:
     mutable std::mutex FLock;
     std::map<TToken, THandler> FHandlers; // ordered by token, so by the order of Add
     TToken FLast = 0;

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -63,8 +64,16 @@ void Close(void* Handle, const std::string& FileName) {
 
 } // namespace
 
-TPackage::TPackage(std::string FileName, void* Handle)
-    : FFileName(std::move(FileName)), FHandle(Handle) {}
+std::optional<TFileIdentity> FileIdentityOf(const std::string& FileName) {
+    struct stat Info {};
+    if (::stat(FileName.c_str(), &Info) != 0)
+        return std::nullopt;
+    return TFileIdentity{static_cast<std::uint64_t>(Info.st_dev),
+                         static_cast<std::uint64_t>(Info.st_ino)};
+}
+
+TPackage::TPackage(std::string FileName, void* Handle, std::optional<TFileIdentity> Identity)
+    : FFileName(std::move(FileName)), FHandle(Handle), FIdentity(Identity) {}
 
 TResult<std::unique_ptr<TPackage>> TPackage::Load(const std::string& FileName) {
     // A name without a slash would make dlopen search the library path instead of opening the
@@ -78,6 +87,8 @@ TResult<std::unique_ptr<TPackage>> TPackage::Load(const std::string& FileName) {
     void* Handle = ::dlopen(Name.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!Handle)
         return TStatus::Error(Failure(Name, DlError("cannot open the library")));
+    // Taken after dlopen, from the file it opened (unless it was replaced in between).
+    const std::optional<TFileIdentity> Identity = FileIdentityOf(Name);
 
     std::string Error;
     TEntryPoint Initialize = FindEntry(Handle, "PackageInitialize", Error);
@@ -102,7 +113,7 @@ TResult<std::unique_ptr<TPackage>> TPackage::Load(const std::string& FileName) {
             return TStatus::Error(Error);
         }
     }
-    return std::unique_ptr<TPackage>(new TPackage(Name, Handle));
+    return std::unique_ptr<TPackage>(new TPackage(Name, Handle, Identity));
 }
 
 TPackage::~TPackage() {
@@ -118,8 +129,14 @@ TPackage::~TPackage() {
 
 TStatus TPackageList::Load(const std::string& FileName) {
     const std::string Name = NormalizeFileName(FileName);
-    if (std::any_of(FPackages.begin(), FPackages.end(),
-                    [&](const auto& P) { return P->FileName() == Name; }))
+    // The loader hands back a library it has mapped already when the file is the same one,
+    // whatever the path: compared by identity, against our own packages only. Asking the
+    // loader instead (RTLD_NOLOAD) would also find libraries it keeps mapped for reasons of
+    // its own, such as one that was unloaded but stays because of a unique symbol.
+    const std::optional<TFileIdentity> Identity = FileIdentityOf(Name);
+    if (std::any_of(FPackages.begin(), FPackages.end(), [&](const auto& P) {
+            return P->FileName() == Name || (Identity && P->Identity() == Identity);
+        }))
         return {};
     auto Loaded = TPackage::Load(Name);
     if (!Loaded)

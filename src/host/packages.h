@@ -11,9 +11,23 @@
 
 #include "host/status.h"
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+/// A file as the file system knows it, whatever path (symbolic links, other spellings, hard
+/// links) reaches it.
+struct TFileIdentity {
+    std::uint64_t Device = 0;
+    std::uint64_t Inode = 0;
+    bool operator==(const TFileIdentity&) const = default;
+};
+
+/// The identity of the file FileName names, symbolic links followed; nullopt when it cannot be
+/// examined (missing, no permission).
+std::optional<TFileIdentity> FileIdentityOf(const std::string& FileName);
 
 /// One loaded package. Destroying it unloads it: PackageFinalize, then the library is closed.
 /// Main thread only.
@@ -31,12 +45,15 @@ public:
 
     /// The library's file name, absolute and normal (NormalizeFileName).
     const std::string& FileName() const { return FFileName; }
+    /// The library file's identity when it was loaded (nullopt when it could not be examined).
+    const std::optional<TFileIdentity>& Identity() const { return FIdentity; }
 
 private:
-    TPackage(std::string FileName, void* Handle);
+    TPackage(std::string FileName, void* Handle, std::optional<TFileIdentity> Identity);
 
     std::string FFileName;
     void* FHandle; // from dlopen; closed by the destructor
+    std::optional<TFileIdentity> FIdentity;
 };
 
 /// The packages of the program in load order. Unloads them in the reverse order when cleared
@@ -44,8 +61,10 @@ private:
 class TPackageList {
 public:
     ~TPackageList() { Clear(); }
-    /// Loads FileName and appends it; a package already loaded (same normalised name) is not
-    /// loaded twice and succeeds.
+    /// Loads FileName and appends it; a package already loaded succeeds without loading it
+    /// again: the same normalised name, or the same file under another path (a symbolic or
+    /// hard link), which the loader would hand back as the loaded library, running its entry
+    /// points a second time.
     TStatus Load(const std::string& FileName);
     /// Unloads every package, last loaded first.
     void Clear();

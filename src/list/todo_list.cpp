@@ -167,7 +167,7 @@ int TToDoList::GetItemCount() {
 }
 
 void TToDoList::RemoveManager(int Index) {
-    TRef<IOTAToDoManager> Removed;
+    TRef<IOTAToDoManager> Removed; // released after the lock: its destructor may call back
     std::scoped_lock Lock(FManagerLock);
     if (Index < 0 || Index >= static_cast<int>(FOTAManagers.size()))
         throw EListError(Index);
@@ -175,7 +175,12 @@ void TToDoList::RemoveManager(int Index) {
         return;
     Removed.swap(FOTAManagers[static_cast<size_t>(Index)]);
     FOTAManagers.erase(FOTAManagers.begin() + Index);
-    Collate();
+    // The list must let go of the removed manager's items before this returns, also while the
+    // window is hidden and nothing collates: they are another package's objects, and that
+    // package is usually about to be unloaded. Collations run under ManagerLock, which this
+    // holds, so none is walking the managers now and none that follows meets the removed one.
+    if (!CollateIfVisible())
+        ClearHiddenList();
 }
 
 void TToDoList::RemoveNotifier(int Index) {
@@ -457,13 +462,17 @@ void TToDoList::Parse() {
         Collate();
         FParsePending.store(false);
     } else {
-        {
-            std::scoped_lock Items(FItemsLock);
-            FItems.Clear();
-        }
-        UpdateDisplay(0);
-        FParsePending.store(true);
+        ClearHiddenList();
     }
+}
+
+void TToDoList::ClearHiddenList() {
+    {
+        std::scoped_lock Items(FItemsLock);
+        FItems.Clear();
+    }
+    UpdateDisplay(0);
+    FParsePending.store(true);
 }
 
 void TToDoList::AddManagersItems() {
@@ -479,11 +488,15 @@ void TToDoList::AddManagersItems() {
 }
 
 void TToDoList::Collate() {
+    CollateIfVisible();
+}
+
+bool TToDoList::CollateIfVisible() {
     // Callers hold ManagerLock already; taking it again (it is recursive) keeps a direct call
     // from a dialog inside the lock order too.
     std::scoped_lock Managers(FManagerLock);
     if (!DisplayFormVisible())
-        return;
+        return false;
     struct TPostOnExit { // the window hears of the list also when a step raised an error
         TToDoList* Self;
         ~TPostOnExit() { Self->UpdateDisplay(-1); }
@@ -501,6 +514,7 @@ void TToDoList::Collate() {
         SortItems();
     }
     NotifyModified();
+    return true;
 }
 
 void TToDoList::NotifyModified() {

@@ -135,6 +135,9 @@ public:
     /// The number of listed items, read without ItemsLock.
     int GetItemCount() override;
     /// Throws EListError when Index is not an index of OTAManagers; an emptied entry is left.
+    /// When it returns, the service holds no reference to the removed manager's items any more
+    /// (its package may be unloaded next): the list is collated again, or, while the window is
+    /// hidden, emptied as a parse would leave it (ParsePending set).
     void RemoveManager(int Index) override;
     void RemoveNotifier(int Index) override;
     void UpdateList() override;
@@ -260,6 +263,11 @@ protected:
     TToDoList();
 
 private:
+    /// Collate; false, doing nothing, when the window is hidden. Takes ManagerLock, ItemsLock.
+    bool CollateIfVisible();
+    /// Empties Items, posts 0 and sets ParsePending: the list of a hidden window. Takes
+    /// ItemsLock.
+    void ClearHiddenList();
     /// Counts Item and appends it to Items unless a filter holds it back. Under ItemsLock.
     void InternalAdd(const TRef<INTAToDoItem>& Item, TOriginCache& Cache);
     /// Whether the origin of Item is shown by OriginFilter. Under ItemsLock.

@@ -10,21 +10,26 @@
 #include "tests/host/temp_dir.h"
 
 #include "host/containers.h"
+#include "host/events.h"
 #include "host/file_project.h"
 #include "host/ini_file.h"
 #include "host/module.h"
 #include "host/packages.h"
 #include "host/project.h"
+#include "host/todo_intf.h"
 #include "ui/shell/dockable_form.h"
 #include "ui/shell/ide_services.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPointer>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -35,6 +40,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -79,6 +85,45 @@ void ProcessEvents() {
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
 }
+
+/// Answers the message boxes that open from now on, in order, with the buttons named in
+/// Answers (their text without '&'); records each box's text and buttons. A box nobody
+/// expected is closed without an answer and recorded, so a test sees it.
+class TBoxAnswerer {
+public:
+    explicit TBoxAnswerer(std::vector<QString> Answers) : FAnswers(std::move(Answers)) {
+        FTimer.setInterval(5);
+        QObject::connect(&FTimer, &QTimer::timeout, [this] { Poll(); });
+        FTimer.start();
+    }
+    struct TBox {
+        QString Text;
+        QStringList Buttons;
+    };
+    std::vector<TBox> Boxes;
+
+private:
+    void Poll() {
+        auto* Box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!Box || !Box->isVisible() || Box == FLast)
+            return;
+        FLast = Box; // a box is answered once, even when it stays up a moment after the click
+        TBox Seen{Box->text(), {}};
+        for (QAbstractButton* B : Box->buttons())
+            Seen.Buttons << B->text().remove('&');
+        Boxes.push_back(Seen);
+        const QString Wanted = Boxes.size() <= FAnswers.size() ? FAnswers[Boxes.size() - 1] : "";
+        for (QAbstractButton* B : Box->buttons())
+            if (B->text().remove('&') == Wanted) {
+                B->click();
+                return;
+            }
+        Box->reject();
+    }
+    std::vector<QString> FAnswers;
+    QPointer<QMessageBox> FLast;
+    QTimer FTimer;
+};
 
 /// The tree as text: "name[child,child]" per node.
 std::string Dump(const QTreeWidgetItem* Item) {
@@ -610,6 +655,76 @@ TEST(MainWindowTest, ChangesOnDiskReachTheProjectAndTheEditors) {
     })) << W->Editors()->EditorOf(A)->toPlainText().toStdString();
 }
 
+TEST(MainWindowTest, ChangesWithoutAnEditorEnableSaveAllAndDiscardDropsThem) {
+    TTestHome Home;
+    TTempDir Dir;
+    const std::string A = Dir.Write("a.c", "int a;\n");
+    const QString Folder = QString::fromStdString(Dir.File(""));
+    TWindow W;
+    ASSERT_EQ(W->openProject(Folder), "");
+    QAction* SaveAll = W->findChild<QAction*>("FileSaveAllCommand");
+    ASSERT_NE(SaveAll, nullptr);
+    ProcessEvents();
+    EXPECT_FALSE(SaveAll->isEnabled());
+
+    // A package changes a project file it holds without an editor, as the To-Do window's Add
+    // changes the to-do file.
+    {
+        auto Module = OpenModule(A);
+        ASSERT_TRUE(Module) << Module.Status().Message();
+        ASSERT_TRUE(Module.Value()->GetBuffer()->Insert(0, "// TODO added\n"));
+        Module.Value()->Modified();
+    }
+    ProcessEvents(); // no menu opens
+    EXPECT_TRUE(SaveAll->isEnabled()) << "Save All stays off until a menu opens";
+
+    {
+        TBoxAnswerer Answers({"Discard"});
+        EXPECT_EQ(W->closeProject(), "");
+        ASSERT_EQ(Answers.Boxes.size(), 1u);
+        EXPECT_TRUE(Answers.Boxes[0].Text.contains(QString::fromStdString(A)));
+    }
+    EXPECT_EQ(FindDocModule(A), nullptr) << "the discarded changes stay loaded";
+    EXPECT_EQ(ReadBytes(A), "int a;\n");
+    ASSERT_EQ(W->openProject(Folder), "");
+    auto Again = OpenModule(A);
+    ASSERT_TRUE(Again);
+    EXPECT_EQ(Again.Value()->GetBuffer()->GetText(), "int a;\n");
+    EXPECT_FALSE(Again.Value()->GetModified());
+}
+
+TEST(MainWindowTest, QuittingWithoutCancelAsksAboutEveryModifiedEditor) {
+    TTestHome Home;
+    TTempDir Dir;
+    const std::string A = Dir.Write("a.c", "int a;\n");
+    const std::string B = Dir.Write("b.c", "int b;\n");
+    TWindow W;
+    ASSERT_EQ(W->openProject(QString::fromStdString(Dir.File(""))), "");
+    for (const std::string& File : {A, B}) {
+        ASSERT_EQ(W->openFile(QString::fromStdString(File)), "");
+        TCodeEditor* Editor = W->Editors()->EditorOf(File);
+        ASSERT_NE(Editor, nullptr);
+        Editor->SetCursorOffset(0);
+        QTest::keyClicks(Editor, "x");
+        ASSERT_TRUE(Editor->IsModified()) << File;
+    }
+    {
+        // In tab order: A is saved, B's changes are given up.
+        TBoxAnswerer Answers({"Save", "Discard"});
+        EXPECT_TRUE(W->PrepareExit(false));
+        ASSERT_EQ(Answers.Boxes.size(), 2u);
+        for (const auto& Box : Answers.Boxes)
+            EXPECT_EQ(Box.Buttons.size(), 2) << "a box offers more than Save and Discard: "
+                                             << Box.Buttons.join(", ").toStdString();
+        EXPECT_TRUE(Answers.Boxes[0].Text.contains("a.c"));
+        EXPECT_TRUE(Answers.Boxes[1].Text.contains("b.c"));
+    }
+    EXPECT_TRUE(W->Editors()->OpenFiles().empty());
+    EXPECT_EQ(ReadBytes(A), "xint a;\n");
+    EXPECT_EQ(ReadBytes(B), "int b;\n");
+    EXPECT_EQ(FindDocModule(B), nullptr);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Start-up and shut-down
 
@@ -656,4 +771,66 @@ TEST(HostSessionTest, ABrokenPackageIsReportedAndStartUpGoesOn) {
     // The project is remembered for the next start.
     EXPECT_EQ(TIniFile(Home.Dir.File("todolist.ini")).ReadString("Desktop Host", "LastProject", ""),
               NormalizeFileName(Dir.File("")));
+}
+
+TEST(HostSessionTest, OnePackageFailingToStartDoesNotStopTheOthers) {
+    TTestHome Home;
+    TStartupOptions Options;
+    Options.NoDefaultPackages = true;
+    int Started = 0;
+    // The handlers of four packages, in the order they subscribed.
+    const std::vector<TEvent<>::TToken> Tokens = {
+        EvMainFormCreated().Add([] { throw std::runtime_error("first package broke"); }),
+        EvMainFormCreated().Add([&] { ++Started; }),
+        EvMainFormCreated().Add([] { throw 42; }),
+        EvMainFormCreated().Add([&] { ++Started; }),
+    };
+    {
+        THostSession Session(Options);
+        testing::internal::CaptureStderr();
+        Session.Start();
+        const std::string Err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(Started, 2);
+        EXPECT_NE(Err.find("A package failed to start: first package broke"), std::string::npos)
+            << Err;
+        EXPECT_NE(Err.find("A package failed to start: unknown error"), std::string::npos) << Err;
+        Session.Shutdown();
+    }
+    for (auto Token : Tokens)
+        EvMainFormCreated().Remove(Token);
+}
+
+namespace {
+std::string GFakePackageReport; // the fake package writes it when it is unloaded
+int GUnregistered = 0;          // calls of the C-file handler unregistration hook
+bool GPackageGoneFirst = false; // the package was unloaded before the unregistration
+} // namespace
+
+TEST(HostSessionTest, TheCLanguageUnitStopsBeforeThePackagesGo) {
+    // The hooks it registers through are a package's: they must be called while it is loaded.
+    TTestHome Home;
+    GFakePackageReport = Home.Dir.File("report.txt");
+    GUnregistered = 0;
+    ::setenv("TODOLIST_FAKE_PACKAGE_REPORT", GFakePackageReport.c_str(), 1);
+    const auto SavedRegister = RegisterCFileHandlerProc;
+    const auto SavedUnregister = UnregisterCFileHandlerProc;
+    RegisterCFileHandlerProc = [](const TCFileHandlerClass*) {};
+    UnregisterCFileHandlerProc = [](const TCFileHandlerClass*) {
+        ++GUnregistered;
+        GPackageGoneFirst = fs::exists(GFakePackageReport);
+    };
+    TStartupOptions Options;
+    Options.NoDefaultPackages = true;
+    Options.Packages = {TODO_FAKE_PACKAGE};
+    {
+        THostSession Session(Options);
+        Session.Start();
+        Session.Shutdown();
+    }
+    ::unsetenv("TODOLIST_FAKE_PACKAGE_REPORT");
+    RegisterCFileHandlerProc = SavedRegister;
+    UnregisterCFileHandlerProc = SavedUnregister;
+    EXPECT_TRUE(fs::exists(GFakePackageReport)) << "the package was not unloaded";
+    EXPECT_EQ(GUnregistered, 1);
+    EXPECT_FALSE(GPackageGoneFirst);
 }

@@ -9,6 +9,9 @@
 
 #include <filesystem>
 #include <set>
+#include <string>
+#include <system_error>
+#include <vector>
 
 #include <dlfcn.h>
 
@@ -147,6 +150,44 @@ TEST_F(PackagesTest, ListLoadsEachFileOnceAndUnloadsInReverseOrder) {
     EXPECT_TRUE(List.Packages().empty());
     EXPECT_FALSE(IsLoaded(Good));
     EXPECT_FALSE(IsLoaded(Throwing));
+}
+
+TEST_F(PackagesTest, ListLoadsAFileReachedByAnotherPathOnce) {
+    // The loader hands back the library it has already for the same file under another name,
+    // and would run its entry points again on the loaded state.
+    TTempDir Dir;
+    const std::filesystem::path Folder = std::filesystem::path(Good).parent_path();
+    std::filesystem::create_symlink(Good, Dir.File("link.so"));
+    std::filesystem::create_directory_symlink(Folder, Dir.File("folder"));
+    std::vector<std::string> Aliases = {
+        Dir.File("link.so"),
+        Dir.File("folder") + "/" + std::filesystem::path(Good).filename().string(),
+    };
+    std::error_code Ec; // a hard link needs the same file system: tried where it works
+    std::filesystem::create_hard_link(Good, Dir.File("hard.so"), Ec);
+    if (!Ec)
+        Aliases.push_back(Dir.File("hard.so"));
+    for (const std::string& Alias : Aliases) {
+        SCOPED_TRACE(Alias);
+        Recorder->Events.clear();
+        {
+            TPackageList List;
+            ASSERT_TRUE(List.Load(Good));
+            EXPECT_TRUE(List.Load(Alias));
+            EXPECT_EQ(List.Packages().size(), 1u);
+        }
+        EXPECT_EQ(Recorder->Events,
+                  (TEvents{"good:PackageInitialize", "good:IDERegister", "good:PackageFinalize"}));
+        // Either way round.
+        {
+            TPackageList List;
+            ASSERT_TRUE(List.Load(Alias));
+            EXPECT_TRUE(List.Load(Good));
+            EXPECT_EQ(List.Packages().size(), 1u);
+        }
+        EXPECT_EQ(Recorder->Events.size(), 6u);
+        EXPECT_FALSE(IsLoaded(Good));
+    }
 }
 
 TEST_F(PackagesTest, AnUnloadedPackageLoadsAgain) {

@@ -283,6 +283,41 @@ TEST(ToDoListServicesTest, OtherPackagesManagersAndNotifiers) {
     EXPECT_EQ(N2->Calls, 4);
 }
 
+// A package takes its manager back before it is unloaded, and its items' code goes with it: the
+// service must hold none of them afterwards, whether or not the window shows the list then.
+TEST(ToDoListServicesTest, RemovingAManagerLetsGoOfItsItems) {
+    for (const bool Hidden : {false, true}) {
+        SCOPED_TRACE(Hidden ? "window hidden" : "window shown");
+        TListFixture F;
+        F.AddFile("/virtual/a.pas", "{ TODO : own }\n");
+        auto Kept = std::make_shared<TPluginManager>();
+        Kept->Items.push_back(std::make_shared<TPluginItem>(TPluginFields{"kept", "", "", "Lint"}));
+        auto Going = std::make_shared<TPluginManager>();
+        Going->Items.push_back(
+            std::make_shared<TPluginItem>(TPluginFields{"going", "", "", "Markdown"}));
+        const std::weak_ptr<INTAToDoItem> GoingItem = Going->Items.front();
+        const std::weak_ptr<TPluginManager> GoingManager = Going;
+        F.List->AddManager(Kept);
+        const int Index = F.List->AddManager(Going);
+        F.Parse();
+        ASSERT_EQ(F.List->GetItemCount(), 3);
+
+        F.Display.Window.SetVisible(!Hidden);
+        F.List->RemoveManager(Index);
+        Going.reset(); // the package's own references go with its state
+        EXPECT_TRUE(GoingManager.expired());
+        EXPECT_TRUE(GoingItem.expired()) << "the list still holds an item of the removed manager";
+
+        // Shown again, the list has everything else.
+        F.Display.Window.SetVisible(true);
+        EXPECT_EQ(F.List->GetParsePending(), Hidden);
+        F.Parse();
+        auto Listed = Texts(*F.List);
+        std::sort(Listed.begin(), Listed.end());
+        EXPECT_EQ(Listed, (std::vector<std::string>{"kept", "own"}));
+    }
+}
+
 // A notifier that refreshes the list from Modified hears of the outer collation only.
 TEST(ToDoListServicesTest, NotifierThatCollatesAgain) {
     TListFixture F;

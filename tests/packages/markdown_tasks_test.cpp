@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <thread>
 #include <tuple>
 
@@ -56,6 +57,26 @@ struct TFakeServices : IOTAToDoServices {
 
     std::vector<TRef<IOTAToDoManager>> Managers;
     int Added = 0, Removed = 0, Updates = 0;
+};
+
+/// Counts the blocks it hands out and takes back. A shared object made with it frees its one
+/// block (object and control block together) only when the last std::weak_ptr to it is gone.
+template <class T> struct TCountingAllocator {
+    using value_type = T;
+    explicit TCountingAllocator(int* Live) : Live(Live) {}
+    template <class U> TCountingAllocator(const TCountingAllocator<U>& Other) : Live(Other.Live) {}
+    T* allocate(size_t N) {
+        ++*Live;
+        return std::allocator<T>().allocate(N);
+    }
+    void deallocate(T* P, size_t N) {
+        --*Live;
+        std::allocator<T>().deallocate(P, N);
+    }
+    template <class U> bool operator==(const TCountingAllocator<U>& Other) const {
+        return Live == Other.Live;
+    }
+    int* Live;
 };
 
 struct TCanvasCall {
@@ -368,16 +389,56 @@ TEST_F(MarkdownTasks, UnloadingRemovesTheManagerAndTheEventHandlers) {
     Write("notes.md", "- [ ] task\n");
     Activate();
     ASSERT_EQ(Service->Managers.size(), 1u);
-    const int Updates = Service->Updates;
     Package.reset();
     EXPECT_TRUE(Service->Managers.empty());
     EXPECT_EQ(Service->Removed, 1);
-    EXPECT_EQ(Service->Updates, Updates + 1);
     // The library is gone: a handler left behind would crash here.
     Activate();
     EvMainFormCreated().Raise();
     NotifyModuleModified(Dir.File("notes.md"));
     EXPECT_EQ(Service->Added, 1);
+}
+
+TEST_F(MarkdownTasks, LoadingTheLibraryAgainRegistersNothingTwice) {
+    // The host dedups packages, but the entry points must stand being called again: the same
+    // library reached under another name runs them a second time on the same state.
+    Write("notes.md", "- [ ] task\n");
+    Activate();
+    auto Again = TPackage::Load(TODO_MARKDOWN_TASKS_PACKAGE);
+    ASSERT_TRUE(Again) << Again.Status().Message();
+    EXPECT_EQ(Service->Added, 1);
+    const int Updates = Service->Updates;
+    NotifyModuleModified(Dir.File("notes.md"));
+    EXPECT_EQ(Service->Updates, Updates + 1) << "the handlers are subscribed once";
+    Again.Value().reset(); // the first finalize takes everything back
+    EXPECT_TRUE(Service->Managers.empty());
+    NotifyModuleModified(Dir.File("notes.md"));
+    EXPECT_EQ(Service->Updates, Updates + 1) << "a handler outlived the finalize";
+}
+
+TEST_F(MarkdownTasks, HoldsNoReferenceToTheServiceBetweenCalls) {
+    // The service's control block is code of the package that made the service, which may be
+    // unloaded before this one: a std::weak_ptr kept to it would be released into unmapped
+    // code.
+    RemoveOTAExtension(ServiceIndex);
+    const std::string File = Write("notes.md", "- [ ] task\n");
+    int Blocks = 0;
+    {
+        auto Counted =
+            std::allocate_shared<TFakeServices>(TCountingAllocator<TFakeServices>(&Blocks));
+        const int Index = AddOTAExtension(Counted);
+        Activate();
+        EXPECT_EQ(Counted->Added, 1);
+        EXPECT_EQ(Blocks, 1);
+        RemoveOTAExtension(Index);
+    } // the service goes, as the To-Do package's does when it is unloaded
+    EXPECT_EQ(Blocks, 0) << "something still holds a weak reference to the service";
+
+    // A service made later gets the manager again.
+    ServiceIndex = AddOTAExtension(Service);
+    EvMainFormCreated().Raise();
+    EXPECT_EQ(Service->Added, 1);
+    EXPECT_EQ(Seen(), (TSeenList{{File, 1, false, "task"}}));
 }
 
 } // namespace
