@@ -86,16 +86,6 @@ bool IsInside(const std::string& File, const std::string& Folder) {
     return !Relative.empty() && *Relative.begin() != ".." && Relative != ".";
 }
 
-/// The top folders of Folders: a watched tree covers its subfolders.
-std::vector<std::string> TopFolders(std::vector<std::string> Folders) {
-    std::sort(Folders.begin(), Folders.end());
-    std::vector<std::string> Tops;
-    for (const std::string& F : Folders)
-        if (Tops.empty() || !(F == Tops.back() || F.starts_with(Tops.back() + "/")))
-            Tops.push_back(F);
-    return Tops;
-}
-
 } // namespace
 
 TMainWindow::TMainWindow(QWidget* Parent) : QMainWindow(Parent) {

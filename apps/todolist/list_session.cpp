@@ -132,12 +132,7 @@ std::vector<std::string> TListSession::WatchedFolders() const {
             Folders.push_back(F);
     }
     // A watched tree covers its subfolders (the filter decides which): keep the tops only.
-    std::sort(Folders.begin(), Folders.end());
-    std::vector<std::string> Tops;
-    for (const std::string& F : Folders)
-        if (Tops.empty() || !(F == Tops.back() || F.starts_with(Tops.back() + "/")))
-            Tops.push_back(F);
-    return Tops;
+    return TopFolders(std::move(Folders));
 }
 
 TFileWatcherOptions TListSession::WatcherOptions() const {

@@ -5,6 +5,7 @@
 #include "host/project.h"
 #include "host/project_loader.h"
 
+#include <algorithm>
 #include <set>
 
 namespace {
@@ -79,4 +80,13 @@ TFileChangesOutcome ApplyFileChanges(IProject* Project, const TProjectScope* Sco
         }
     }
     return TFileChangesOutcome::Applied;
+}
+
+std::vector<std::string> TopFolders(std::vector<std::string> Folders) {
+    std::sort(Folders.begin(), Folders.end());
+    std::vector<std::string> Tops;
+    for (const std::string& F : Folders)
+        if (Tops.empty() || !(F == Tops.back() || F.starts_with(Tops.back() + "/")))
+            Tops.push_back(F);
+    return Tops;
 }

@@ -8,6 +8,7 @@
 
 #include "host/file_watcher.h"
 
+#include <string>
 #include <vector>
 
 class IProject;
@@ -23,3 +24,7 @@ enum class TFileChangesOutcome {
 /// then only modified-module events are raised.
 TFileChangesOutcome ApplyFileChanges(IProject* Project, const TProjectScope* Scope,
                                      const std::vector<TFileChange>& Changes);
+
+/// The folders of Folders that no other of them contains, sorted: a watched tree covers its
+/// subfolders, so only these need a watch of their own.
+std::vector<std::string> TopFolders(std::vector<std::string> Folders);

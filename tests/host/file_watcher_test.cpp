@@ -1,4 +1,5 @@
 #include "host/file_watcher.h"
+#include "host/project_watch.h"
 
 #include "temp_dir.h"
 
@@ -251,4 +252,20 @@ TEST(FileWatcher, AddTreeReportsAMissingFolder) {
     ASSERT_FALSE(Status.Ok());
     EXPECT_EQ(Status.Message(),
               "cannot watch " + Dir.File("missing") + ": No such file or directory");
+}
+
+TEST(TopFoldersTest, KeepsOnlyTheFoldersNoOtherContains) {
+    struct TCase {
+        std::vector<std::string> Folders;
+        std::vector<std::string> Tops;
+    };
+    const TCase Cases[] = {
+        {{}, {}},
+        {{"/p"}, {"/p"}},
+        // A name that merely starts like another folder is not inside it.
+        {{"/p/src", "/p", "/pa", "/p/src/deep"}, {"/p", "/pa"}},
+        {{"/b/x", "/a", "/b/x", "/b/y"}, {"/a", "/b/x", "/b/y"}},
+    };
+    for (const TCase& C : Cases)
+        EXPECT_EQ(TopFolders(C.Folders), C.Tops);
 }
