@@ -14,6 +14,7 @@
 #include <QDockWidget>
 #include <QEventLoop>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QMainWindow>
@@ -255,6 +256,56 @@ QString SetModalValue(QWidget* Modal, const QString& Name, const QString& Value)
     return Ok();
 }
 
+/// The check list named Name in Modal; "-" names the first list widget in it, for a list that
+/// has no object name.
+QListWidget* FindCheckList(QWidget* Modal, const QString& Name) {
+    if (Name == QLatin1String("-")) {
+        if (auto* Self = qobject_cast<QListWidget*>(Modal))
+            return Self;
+        return Modal->findChild<QListWidget*>();
+    }
+    if (auto* Self = qobject_cast<QListWidget*>(Modal); Self && Modal->objectName() == Name)
+        return Self;
+    return Modal->findChild<QListWidget*>(Name);
+}
+
+/// "modal-check LIST ITEM_TEXT 0|1" and "modal-checked LIST ITEM_TEXT": the item's text may
+/// hold spaces, the list's name may not.
+QString CheckModalItem(QWidget* Modal, const QString& Rest, bool Set) {
+    const QString Usage = Set ? QStringLiteral("usage: modal-check LIST ITEM_TEXT 0|1")
+                              : QStringLiteral("usage: modal-checked LIST ITEM_TEXT");
+    auto [Name, Text] = SplitFirst(Rest);
+    Qt::CheckState State = Qt::Unchecked;
+    if (Set) {
+        const qsizetype Space = Text.lastIndexOf(QLatin1Char(' '));
+        const QString Value = Space < 0 ? QString() : Text.mid(Space + 1);
+        if (Value != QLatin1String("0") && Value != QLatin1String("1"))
+            return Error(Usage);
+        State = Value == QLatin1String("1") ? Qt::Checked : Qt::Unchecked;
+        Text.truncate(Space);
+    }
+    if (Name.isEmpty() || Text.isEmpty())
+        return Error(Usage);
+    QListWidget* List = FindCheckList(Modal, Name);
+    if (!List)
+        return Error(QStringLiteral("no list ") + Name);
+    const QList<QListWidgetItem*> Found = List->findItems(Text, Qt::MatchExactly);
+    if (Found.isEmpty())
+        return Error(QStringLiteral("no item ") + Text);
+    QListWidgetItem* Item = Found.front();
+    if (!(Item->flags() & Qt::ItemIsUserCheckable))
+        return Error(QStringLiteral("not checkable: ") + Text);
+    if (!Set)
+        return Flag(Item->checkState() == Qt::Checked);
+    if (!(Item->flags() & Qt::ItemIsEnabled) || !List->isEnabled())
+        return Error(QStringLiteral("disabled"));
+    // What a click on the box does: the new state, then the click the dialog may listen to.
+    List->setCurrentItem(Item);
+    Item->setCheckState(State);
+    emit List->itemClicked(Item);
+    return Ok();
+}
+
 } // namespace
 
 TAutomationServer::TAutomationServer(QMainWindow* Main, QObject* Parent)
@@ -386,6 +437,7 @@ QString TAutomationServer::Execute(const QString& Line) {
     }
 
     if (Cmd == QLatin1String("modal") || Cmd == QLatin1String("modal-set") ||
+        Cmd == QLatin1String("modal-check") || Cmd == QLatin1String("modal-checked") ||
         Cmd == QLatin1String("modal-button")) {
         QWidget* Modal = QApplication::activeModalWidget();
         if (Cmd == QLatin1String("modal")) {
@@ -402,6 +454,8 @@ QString TAutomationServer::Execute(const QString& Line) {
             const auto [Name, Value] = SplitFirst(Rest);
             return SetModalValue(Modal, Name, Unescape(Value));
         }
+        if (Cmd == QLatin1String("modal-check") || Cmd == QLatin1String("modal-checked"))
+            return CheckModalItem(Modal, Rest, Cmd == QLatin1String("modal-check"));
         for (QAbstractButton* Button : Modal->findChildren<QAbstractButton*>()) {
             if (!Button->isVisible() || Button->text().remove(QLatin1Char('&')) != Rest)
                 continue;

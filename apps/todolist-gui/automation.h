@@ -22,6 +22,7 @@ class QMainWindow;
 ///   trigger ACTION | enabled ACTION | checked ACTION
 ///   editor | editor-text | goto BYTE_OFFSET | type TEXT | modified
 ///   modal | modal-set OBJECTNAME VALUE | modal-button TEXT
+///   modal-check LIST ITEM_TEXT 0|1 | modal-checked LIST ITEM_TEXT
 ///   click-cell COL ROW [X] | dock-visible OBJECTNAME | dock-height OBJECTNAME HEIGHT
 ///   resize W H | grab FILE | quit
 /// TEXT of "type" and the reply of "editor-text" use the escapes \n, \t, \r and \\. For a code
@@ -32,6 +33,10 @@ class QMainWindow;
 /// the commands up to date first; "trigger" does, as opening a menu would. click-cell
 /// clicks X pixels right of the cell's left edge (default: its middle) of the To-Do window's
 /// grid; ROW counts the header as 0 and is scrolled into view first when needed.
+/// modal-check unticks (0) or ticks (1) the checkable item whose text is ITEM_TEXT (exactly; it
+/// may hold spaces) in the list widget LIST of the modal window, as a click on its box would;
+/// modal-checked reports its state. LIST "-" is the modal window's first list widget, for one
+/// without an object name.
 /// Main thread only.
 class TAutomationServer : public QObject {
     Q_OBJECT

@@ -18,6 +18,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -275,6 +276,70 @@ TEST(AutomationServer, FillsAndClosesTheModalDialog) {
     QApplication::processEvents();
     EXPECT_FALSE(Dialog.isVisible());
     EXPECT_EQ(Dialog.result(), QDialog::Accepted);
+}
+
+TEST(AutomationServer, TicksTheItemsOfACheckListInTheModalDialog) {
+    TFakeMain F;
+    TAutomationServer Server(&F.Main, &F.Main);
+    QDialog Dialog(&F.Main);
+    auto* Layout = new QVBoxLayout(&Dialog);
+    auto* Named = new QListWidget(&Dialog); // owned by Dialog (Qt parent)
+    Named->setObjectName(QStringLiteral("CheckList"));
+    auto* Unnamed = new QListWidget(&Dialog); // owned by Dialog (Qt parent)
+    Layout->addWidget(Named);
+    Layout->addWidget(Unnamed);
+    auto Add = [](QListWidget* List, const char* Text, Qt::ItemFlags Flags, Qt::CheckState State) {
+        auto* Item = new QListWidgetItem(QString::fromUtf8(Text), List); // owned by List
+        Item->setFlags(Flags);
+        if (Flags & Qt::ItemIsUserCheckable)
+            Item->setCheckState(State);
+        return Item;
+    };
+    const Qt::ItemFlags Checkable = Qt::ItemIsEnabled | Qt::ItemIsUserCheckable;
+    QListWidgetItem* Markdown = Add(Named, "Markdown tasks", Checkable, Qt::Checked);
+    QListWidgetItem* Tasks = Add(Named, "Markdown", Checkable, Qt::Checked);
+    Add(Named, "Plain", Qt::ItemIsEnabled, Qt::Unchecked);
+    Add(Named, "Greyed", Qt::ItemIsUserCheckable, Qt::Checked);
+    QListWidgetItem* Other = Add(Unnamed, "Other", Checkable, Qt::Unchecked);
+    int Clicks = 0;
+    QObject::connect(Named, &QListWidget::itemClicked, &Dialog, [&] { ++Clicks; });
+    Dialog.setModal(true);
+    Dialog.show();
+    ASSERT_EQ(QApplication::activeModalWidget(), &Dialog);
+
+    struct TCase {
+        const char* Request;
+        const char* Reply;
+    };
+    const TCase Cases[] = {
+        {"modal-checked CheckList Markdown tasks", "ok 1"},
+        {"modal-check CheckList Markdown tasks 0", "ok"},
+        {"modal-checked CheckList Markdown tasks", "ok 0"},
+        {"modal-checked CheckList Markdown", "ok 1"},     // the whole text, not a prefix
+        {"modal-check CheckList Markdown tasks 0", "ok"}, // unticked stays unticked
+        {"modal-check CheckList Markdown 0", "ok"},
+        {"modal-check CheckList Markdown 1", "ok"},
+        {"modal-check CheckList Markdown tasks", "error usage: modal-check LIST ITEM_TEXT 0|1"},
+        {"modal-check CheckList Markdown tasks 2", "error usage: modal-check LIST ITEM_TEXT 0|1"},
+        {"modal-check CheckList 1", "error usage: modal-check LIST ITEM_TEXT 0|1"},
+        {"modal-checked CheckList", "error usage: modal-checked LIST ITEM_TEXT"},
+        {"modal-check CheckList markdown tasks 1", "error no item markdown tasks"},
+        {"modal-check CheckList Plain 1", "error not checkable: Plain"},
+        {"modal-check CheckList Greyed 0", "error disabled"},
+        {"modal-checked CheckList Greyed", "ok 1"},
+        {"modal-check NoList Other 1", "error no list NoList"},
+        {"modal-check - Other 1", "error no item Other"}, // "-" is the first list
+        {"modal-check - Markdown tasks 1", "ok"},
+        {"modal-check - Markdown tasks 0", "ok"},
+    };
+    for (const TCase& C : Cases)
+        EXPECT_EQ(Ask(Server, C.Request), C.Reply) << C.Request;
+    EXPECT_EQ(Markdown->checkState(), Qt::Unchecked);
+    EXPECT_EQ(Tasks->checkState(), Qt::Checked);
+    EXPECT_EQ(Other->checkState(), Qt::Unchecked);
+    EXPECT_EQ(Clicks, 6) << "every tick is a click the dialog hears";
+    Dialog.close();
+    EXPECT_EQ(Ask(Server, "modal-check CheckList Markdown 0"), "error no modal window");
 }
 
 /// Connects to Path, writes Bytes in one go and reads until Lines line breaks have arrived.

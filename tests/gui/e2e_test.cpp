@@ -300,6 +300,74 @@ TEST_F(GuiEndToEnd, ARestartRestoresTheDesktop) {
     ExpectCleanQuit();
 }
 
+/// The task lines of the Pascal example's NOTES.md, as the Markdown package lists them.
+const char* const NotesTasks[] = {"Keep a backup of tasks.dat before each save",
+                                  "Store the tasks in a plain text file",
+                                  "Let the main form remember its size between runs"};
+
+TEST_F(GuiEndToEnd, AHiddenOriginStaysHiddenAcrossRestarts) {
+    const std::vector<std::string> Notes(std::begin(NotesTasks), std::end(NotesTasks));
+    std::vector<std::string> All = PascalTexts();
+    All.insert(All.end(), Notes.begin(), Notes.end());
+    const auto NotesRows = [&] {
+        int N = 0;
+        for (int I = 0, Count = static_cast<int>(P.ItemCount()); I < Count; ++I)
+            N += EndsWith(P.CellText(2, I), "NOTES.md") ? 1 : 0;
+        return N;
+    };
+    // The origin filter of the To-Do window, with the Markdown kind shown or not (Shown: what
+    // it is before, then set to !Shown).
+    const auto ToggleMarkdownOrigin = [&](bool Shown) {
+        ASSERT_TRUE(P.Ok("trigger FilterKindsAction"));
+        ASSERT_TRUE(P.WaitForModal("TToDoFilterDlg")) << P.Send("modal") << "\n" << P.Error();
+        EXPECT_EQ(P.Send("modal-checked CheckList Markdown tasks"), Shown ? "ok 1" : "ok 0");
+        EXPECT_EQ(P.Send("modal-checked CheckList Current project source files"), "ok 1");
+        ASSERT_TRUE(
+            P.Ok(std::string("modal-check CheckList Markdown tasks ") + (Shown ? "0" : "1")));
+        ASSERT_TRUE(P.Ok("modal-button OK"));
+        ASSERT_TRUE(WaitUntil([&] { return P.Send("modal") == "ok"; })) << P.Send("modal");
+    };
+    const auto WaitForTheWindow = [&] {
+        ASSERT_TRUE(WaitUntil([&] { return P.Send("dock-visible ToDoListWindow") == "ok 1"; }))
+            << P.Error();
+    };
+
+    ASSERT_NO_FATAL_FAILURE(Start(PascalProject));
+    ASSERT_NO_FATAL_FAILURE(ShowList(All));
+    const long long Count = P.ItemCount();
+    ASSERT_EQ(NotesRows(), 3) << ::testing::PrintToString(P.Texts());
+
+    ASSERT_NO_FATAL_FAILURE(ToggleMarkdownOrigin(true));
+    ASSERT_TRUE(WaitUntil([&] { return P.ItemCount() == Count - 3; }))
+        << ::testing::PrintToString(P.Texts());
+    EXPECT_EQ(NotesRows(), 0);
+    WaitForTexts(PascalTexts());
+    ExpectCleanQuit();
+    EXPECT_NE(P.Read(P.SettingsFile()).find("Markdown tasks"), std::string::npos)
+        << P.Read(P.SettingsFile());
+
+    // The Markdown manager joins the list when the project opens, before automation answers:
+    // once the Pascal items are listed, any collation has walked the tasks too.
+    ASSERT_NO_FATAL_FAILURE(Start(PascalProject));
+    ASSERT_NO_FATAL_FAILURE(WaitForTheWindow());
+    WaitForTexts(PascalTexts());
+    EXPECT_EQ(P.ItemCount(), Count - 3) << ::testing::PrintToString(P.Texts());
+    EXPECT_EQ(NotesRows(), 0);
+
+    ASSERT_NO_FATAL_FAILURE(ToggleMarkdownOrigin(false));
+    ASSERT_TRUE(WaitUntil([&] { return P.ItemCount() == Count; }))
+        << ::testing::PrintToString(P.Texts());
+    WaitForTexts(All);
+    ExpectCleanQuit();
+
+    ASSERT_NO_FATAL_FAILURE(Start(PascalProject));
+    ASSERT_NO_FATAL_FAILURE(WaitForTheWindow());
+    WaitForTexts(All);
+    EXPECT_EQ(P.ItemCount(), Count);
+    EXPECT_EQ(NotesRows(), 3);
+    ExpectCleanQuit();
+}
+
 /// Sets environment variables for the lifetime of the object, then puts back what was there.
 class TEnvironmentGuard {
 public:
