@@ -4,6 +4,7 @@
 // package is the real library, loaded and unloaded as the host does it.
 
 #include "../host/temp_dir.h"
+#include "private_home.h"
 
 #include "host/clipboard.h"
 #include "host/events.h"
@@ -32,17 +33,6 @@
 
 namespace {
 
-/// Keeps the host away from the real user's files.
-class TPrivateHome : public testing::Environment {
-public:
-    void SetUp() override {
-        for (const char* Var : {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
-            ::setenv(Var, FDir.File(Var).c_str(), 1);
-    }
-
-private:
-    TTempDir FDir;
-};
 const auto* const PrivateHome = testing::AddGlobalTestEnvironment(new TPrivateHome);
 
 constexpr const char* MarkdownKind = "Markdown tasks";

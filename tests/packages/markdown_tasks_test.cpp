@@ -2,6 +2,7 @@
 // with a fake to-do service in place of the To-Do package.
 
 #include "../host/temp_dir.h"
+#include "private_home.h"
 
 #include "host/canvas.h"
 #include "host/errors.h"
@@ -23,17 +24,6 @@
 
 namespace {
 
-/// Keeps the host away from the real user's files.
-class TPrivateHome : public testing::Environment {
-public:
-    void SetUp() override {
-        for (const char* Var : {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
-            ::setenv(Var, FDir.File(Var).c_str(), 1);
-    }
-
-private:
-    TTempDir FDir;
-};
 const auto* const PrivateHome = testing::AddGlobalTestEnvironment(new TPrivateHome);
 
 /// Records what a package asks of the to-do service.
