@@ -9,12 +9,12 @@
 #include "host/utf8.h"
 #include "items/source_todo_item.h"
 #include "ui/add_todo_item_form.h"
-#include "ui/shell/help.h"
-#include "ui/todo_images.h"
 #include "ui/query_server.h"
+#include "ui/shell/help.h"
 #include "ui/table_options_dlg.h"
 #include "ui/td_string_grid.h"
 #include "ui/todo_filter_dlg.h"
+#include "ui/todo_images.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -362,6 +362,7 @@ void TToDoListWindow::SetSinkVisible(bool Value) {
 }
 
 bool TToDoListWindow::event(QEvent* Event) {
+    AcquirePostedEvent(Event);
     if (Event->type() == TWindowMessageEvent::EventType()) {
         const auto* Message = static_cast<TWindowMessageEvent*>(Event);
         if (Message->Msg == ::IDEMUpdate)

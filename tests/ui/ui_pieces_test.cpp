@@ -131,6 +131,7 @@ class TReceiver : public QObject {
 public:
     std::vector<TWindowMessage> Got;
     bool event(QEvent* E) override {
+        AcquirePostedEvent(E);
         if (E->type() != TWindowMessageEvent::EventType())
             return QObject::event(E);
         auto* M = static_cast<TWindowMessageEvent*>(E);

@@ -22,6 +22,13 @@ public:
     const std::intptr_t LParam;
 };
 
+/// Call first in the event() of a widget that receives posted window messages, with its event.
+/// Qt hands a posted event from the posting thread to the receiving one under locks that
+/// ThreadSanitizer cannot see (Qt is not instrumented); this makes the hand-off visible, so the
+/// event's fields, written by the poster, are not reported as raced. Does nothing in other
+/// builds.
+void AcquirePostedEvent(const QEvent* Event);
+
 /// Links a widget to the core's window registry: messages posted to its handle from any thread
 /// arrive as TWindowMessageEvent in the widget's event(). The widget reports its visibility
 /// with SetVisible. Register gives the handle; Unregister (also in the destructor) waits for
