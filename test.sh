@@ -28,6 +28,23 @@ run_ctest() {
     fi
     bad=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
     total=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$line")
+    # LeakSanitizer's own tracer occasionally crashes while it stops a program's threads for the
+    # exit-time leak check (seen about once in several hundred runs of the desktop program, only
+    # on loaded machines). That is the tool failing, not a finding: when, and only when, a failed
+    # test's output shows that crash, the failed tests run once more and their second result
+    # counts; a real failure fails again. The first log is kept beside the new one.
+    if [ "$bad" -ne 0 ] && grep -q 'LeakSanitizer has encountered a fatal error' "$log"; then
+        echo "$(basename "$dir"): LeakSanitizer's tracer crashed; running the failed tests again"
+        mv "$log" "$log.first"
+        rc=0
+        env "$@" ctest --test-dir "$dir" --rerun-failed --output-on-failure --timeout 600 >"$log" 2>&1 || rc=$?
+        local again
+        again=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1 || true)
+        if [ -n "$again" ]; then
+            bad=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$again")
+            line="$line; again: $again"
+        fi
+    fi
     passed=$((passed + total - bad))
     failed=$((failed + bad))
     if [ "$rc" -ne 0 ] || [ "$bad" -ne 0 ]; then
