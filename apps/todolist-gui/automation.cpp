@@ -5,6 +5,7 @@
 #include "host/edit_buffer.h"
 #include "host/window_query.h"
 #include "ui/shell/ide_services.h"
+#include "ui/shell/window_sink.h"
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
@@ -207,9 +208,10 @@ TResult<QRect> CellRectOf(int Col, int Row) {
     const std::string Socket = DefaultQuerySocketPath(static_cast<int>(::getpid()));
     std::optional<TResult<TQueryAnswer>> Answer;
     QEventLoop Loop;
+    TCallPoster Poster;
     std::thread Asker([&] {
         Answer.emplace(SendQuery(Socket, qmCellRect, MakeQueryParam(Col, Row)));
-        QMetaObject::invokeMethod(&Loop, &QEventLoop::quit, Qt::QueuedConnection);
+        Poster.Post([&Loop] { Loop.quit(); });
     });
     Loop.exec();
     Asker.join();

@@ -3,6 +3,7 @@
 #include "host/edit_buffer.h"
 #include "host/module.h"
 #include "host/utf8.h"
+#include "ui/shell/window_sink.h"
 
 #include <QContextMenuEvent>
 #include <QFileInfo>
@@ -168,6 +169,7 @@ int ByteOffsetOfEditorPos(std::string_view Bytes, int Pos) {
 TCodeEditor::TCodeEditor(std::shared_ptr<TModule> Module, QWidget* Parent)
     : QPlainTextEdit(Parent), FModule(std::move(Module)), FBuffer(FModule->GetBuffer()) {
     setObjectName(QStringLiteral("CodeEditor"));
+    FPoster = new TCallPoster(this);
     setProperty("fileName", QString::fromStdString(FModule->GetFileName()));
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -205,8 +207,7 @@ TCodeEditor::TCodeEditor(std::shared_ptr<TModule> Module, QWidget* Parent)
         if (QThread::currentThread() == thread())
             OnModuleModified();
         else
-            QMetaObject::invokeMethod(
-                this, [this] { OnModuleModified(); }, Qt::QueuedConnection);
+            FPoster->Post([this] { OnModuleModified(); });
     });
     FLastModified = IsModified();
 }

@@ -16,6 +16,7 @@
 class QPaintEvent;
 class QResizeEvent;
 class QTimer;
+class TCallPoster;
 class TEditBuffer;
 class TModule;
 
@@ -144,6 +145,7 @@ private:
     QString FShown;
     QWidget* FLineNumberArea = nullptr; // owned by this (Qt parent)
     QTimer* FModifiedTimer = nullptr;   // owned by this (Qt parent)
+    TCallPoster* FPoster = nullptr;     // owned by this (Qt parent)
     TEvent<TModule*, const std::string&>::TToken FModifiedToken = 0;
     bool FApplying = false; // true while the editor applies the buffer's text to itself
     bool FBinary = false;

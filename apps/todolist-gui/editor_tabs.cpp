@@ -5,6 +5,7 @@
 #include "host/edit_buffer.h"
 #include "host/module.h"
 #include "ui/shell/ide_services.h"
+#include "ui/shell/window_sink.h"
 
 #include <QFileInfo>
 #include <QMessageBox>
@@ -16,6 +17,7 @@
 
 TEditorTabs::TEditorTabs(QWidget* Parent) : QTabWidget(Parent) {
     setObjectName(QStringLiteral("EditorTabs"));
+    FPoster = new TCallPoster(this);
     setTabsClosable(true);
     setMovable(true);
     setDocumentMode(true);
@@ -38,8 +40,7 @@ TEditorTabs::TEditorTabs(QWidget* Parent) : QTabWidget(Parent) {
         if (QThread::currentThread() == thread())
             OnRenamed(Old, New);
         else
-            QMetaObject::invokeMethod(
-                this, [this, Old, New] { OnRenamed(Old, New); }, Qt::QueuedConnection);
+            FPoster->Post([this, Old, New] { OnRenamed(Old, New); });
     };
     FModuleRenamedToken = EvProjectModuleRenamed().Add(Renamed);
     FProjectRenamedToken = EvProjectRenamed().Add(Renamed);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+class TCallPoster;
 class TCodeEditor;
 class TEditBuffer;
 class TModule;
@@ -95,8 +96,9 @@ private:
     TEvent<TModule*>::TToken FActivatedToken = 0;
     TEvent<IProject&, const std::string&, const std::string&>::TToken FModuleRenamedToken = 0;
     TEvent<IProject&, const std::string&, const std::string&>::TToken FProjectRenamedToken = 0;
-    bool FFollowingHost = false;   // true while a host event selects a tab
-    std::set<std::string> FAsking; // files whose reload question is open
+    bool FFollowingHost = false;    // true while a host event selects a tab
+    TCallPoster* FPoster = nullptr; // owned by this (Qt parent)
+    std::set<std::string> FAsking;  // files whose reload question is open
     /// The ShowTextProc installed before this one; restored when the tabs go.
     std::function<void(TEditBuffer&, int, int)> FPreviousShowText;
 };

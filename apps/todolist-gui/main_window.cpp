@@ -13,6 +13,7 @@
 #include "ui/shell/dockable_form.h"
 #include "ui/shell/help.h"
 #include "ui/shell/images.h"
+#include "ui/shell/window_sink.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -90,6 +91,7 @@ bool IsInside(const std::string& File, const std::string& Folder) {
 
 TMainWindow::TMainWindow(QWidget* Parent) : QMainWindow(Parent) {
     setObjectName("MainWindow");
+    FPoster = new TCallPoster(this);
     setDockOptions(dockOptions() | QMainWindow::AllowTabbedDocks);
     FEditorActions = new TEditorActionList(this);
     // The editors bind the first list to the current editor: it must be there before them.
@@ -330,13 +332,10 @@ void TMainWindow::PostActionUpdate() {
     // changes in a row need one update.
     if (FActionUpdatePosted.exchange(true))
         return;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            FActionUpdatePosted = false;
-            RequestActionUpdate();
-        },
-        Qt::QueuedConnection);
+    FPoster->Post([this] {
+        FActionUpdatePosted = false;
+        RequestActionUpdate();
+    });
 }
 
 void TMainWindow::UpdateStatus() {
@@ -649,10 +648,7 @@ void TMainWindow::StartWatching() {
         if (TStatus S = Watcher->AddTree(Folder); !S)
             Warn(S.Message());
     // Called on the watcher's thread: only post to the window's.
-    TStatus S = Watcher->Start([this] {
-        QMetaObject::invokeMethod(
-            this, [this] { OnFilesChanged(); }, Qt::QueuedConnection);
-    });
+    TStatus S = Watcher->Start([this] { FPoster->Post([this] { OnFilesChanged(); }); });
     if (!S) {
         Warn("changes on disk will not be noticed: " + S.Message());
         return;

@@ -21,6 +21,7 @@ class QAction;
 class QDockWidget;
 class QLabel;
 class QMenu;
+class TCallPoster;
 class IProject;
 class TEditorTabs;
 class TFileWatcher;
@@ -193,6 +194,8 @@ private:
     /// Save All depends on modules changed without an editor: their changes are followed.
     TEvent<TModule*, const std::string&>::TToken FModuleModifiedToken = 0;
     std::atomic<bool> FActionUpdatePosted{false};
+    /// Hands the watcher's and other threads' calls to this window's thread (Qt parent).
+    TCallPoster* FPoster = nullptr;
     /// Whether a desktop (the project's or the default one) is in use: only then is there a
     /// layout worth saving. False at start-up until one is restored.
     bool FDesktopActive = false;

@@ -11,13 +11,17 @@
 #include "ui/shell/window_sink.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFile>
 #include <QMainWindow>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -161,6 +165,36 @@ TEST(WindowSink, MessagesPostedFromAnyThreadArriveInOrderOnTheGuiThread) {
 
     Sink.Unregister();
     EXPECT_FALSE(PostMessageA(Handle, 1298, 0, 1)) << "a forgotten handle finds nothing";
+}
+
+TEST(CallPoster, CallsFromAnyThreadRunInOrderOnTheGuiThreadAndDieWithThePoster) {
+    std::vector<std::string> Ran;
+    std::vector<bool> OnGuiThread;
+    auto Poster = std::make_unique<TCallPoster>();
+    std::thread Worker([&] {
+        for (int I = 0; I < 100; ++I) {
+            // Heap-held captures written on this thread: what the hand-off must make visible.
+            std::string Text = "call " + std::to_string(I) + std::string(40, '.');
+            Poster->Post([&, Text] {
+                Ran.push_back(Text);
+                OnGuiThread.push_back(QThread::currentThread() ==
+                                      QCoreApplication::instance()->thread());
+            });
+        }
+    });
+    Worker.join();
+    EXPECT_TRUE(Ran.empty()) << "ran on the posting thread";
+    ASSERT_TRUE(TUiHost::WaitFor([&] { return Ran.size() == 100; }));
+    for (int I = 0; I < 100; ++I) {
+        EXPECT_EQ(Ran[I].substr(0, Ran[I].find('.')), "call " + std::to_string(I));
+        EXPECT_TRUE(OnGuiThread[I]);
+    }
+
+    std::thread Late([&] { Poster->Post([&] { Ran.push_back("after the poster went"); }); });
+    Late.join();
+    Poster.reset();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Ran.size(), 100u) << "a call pending when its poster goes never runs";
 }
 
 TEST(QtClipboard, TheCoreCopiesToTheDesktopClipboard) {

@@ -3,11 +3,11 @@
 #include "host/window_link.h"
 
 #include <QEvent>
+#include <QObject>
 
 #include <atomic>
 #include <cstdint>
-
-class QObject;
+#include <functional>
 
 /// A message posted to a window, delivered as a queued event on the GUI thread.
 class TWindowMessageEvent : public QEvent {
@@ -28,6 +28,26 @@ public:
 /// event's fields, written by the poster, are not reported as raced. Does nothing in other
 /// builds.
 void AcquirePostedEvent(const QEvent* Event);
+
+/// Runs functions on the thread it lives on, posted from any thread: a watcher's or a package's
+/// thread hands work to the GUI thread through it. Use it instead of a queued
+/// QMetaObject::invokeMethod with a function object whenever the caller may be another thread:
+/// there Qt shares the function object between the two threads under a reference count that
+/// ThreadSanitizer cannot see, so freeing it on the posting thread looks like a race with its
+/// call. Here the posted event carries the function and the hand-off is made visible.
+/// Make the poster a child of the object whose members the functions use: when that object goes,
+/// calls still pending go with it, unrun.
+class TCallPoster : public QObject {
+public:
+    explicit TCallPoster(QObject* Parent = nullptr) : QObject(Parent) {}
+
+    /// Queues Fn to run on the poster's thread, after the calls posted before it. Any thread,
+    /// while the poster lives.
+    void Post(std::function<void()> Fn);
+
+protected:
+    bool event(QEvent* Event) override;
+};
 
 /// Links a widget to the core's window registry: messages posted to its handle from any thread
 /// arrive as TWindowMessageEvent in the widget's event(). The widget reports its visibility
