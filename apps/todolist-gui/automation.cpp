@@ -224,12 +224,39 @@ TResult<QRect> CellRectOf(int Col, int Row) {
     return QRect(QPoint(R->Left, R->Top), QPoint(R->Right - 1, R->Bottom - 1));
 }
 
+/// A press, a move with the left button held (a drag), or a release of the left button.
 void SendMouse(QWidget* Target, QEvent::Type Type, const QPoint& At) {
-    const Qt::MouseButtons Held =
-        Type == QEvent::MouseButtonPress ? Qt::MouseButtons(Qt::LeftButton) : Qt::NoButton;
-    QMouseEvent Event(Type, QPointF(At), QPointF(Target->mapToGlobal(At)), Qt::LeftButton, Held,
-                      Qt::NoModifier);
+    const bool Held = Type == QEvent::MouseButtonPress || Type == QEvent::MouseMove;
+    const Qt::MouseButton Button = Type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent Event(Type, QPointF(At), QPointF(Target->mapToGlobal(At)), Button,
+                      Held ? Qt::MouseButtons(Qt::LeftButton) : Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(Target, &Event);
+}
+
+/// The grid of the To-Do window, found by its class name (the program does not link the
+/// window's code); an error reply in Error when there is none.
+QAbstractScrollArea* ToDoGrid(QMainWindow* Main, QString& Error) {
+    auto* Window = FindNamed<QWidget>(Main, QStringLiteral("ToDoListWindow"));
+    if (!Window) {
+        Error = ::Error(QStringLiteral("no to-do window"));
+        return nullptr;
+    }
+    for (auto* Area : Window->findChildren<QAbstractScrollArea*>())
+        if (QLatin1String(Area->metaObject()->className()) == QLatin1String("TTDStringGrid"))
+            return Area;
+    Error = ::Error(QStringLiteral("no grid in the to-do window"));
+    return nullptr;
+}
+
+/// Parses Args as whole numbers in [0, 65535] into Numbers (as many as there are arguments);
+/// false when one is not.
+bool ParseSmallNumbers(const QStringList& Args, int* Numbers) {
+    bool Good = true;
+    for (qsizetype I = 0; Good && I < Args.size(); ++I) {
+        Numbers[I] = Args[I].toInt(&Good);
+        Good = Good && Numbers[I] >= 0 && Numbers[I] <= 65535;
+    }
+    return Good;
 }
 
 QString SetModalValue(QWidget* Modal, const QString& Name, const QString& Value) {
@@ -478,21 +505,13 @@ QString TAutomationServer::Execute(const QString& Line) {
 
     if (Cmd == QLatin1String("click-cell")) {
         const QStringList Args = Rest.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        bool Good = Args.size() == 2 || Args.size() == 3;
         int Numbers[3] = {0, 0, -1};
-        for (qsizetype I = 0; Good && I < Args.size(); ++I)
-            Numbers[I] = Args[I].toInt(&Good);
-        if (!Good || Numbers[0] < 0 || Numbers[1] < 0 || Numbers[0] > 65535 || Numbers[1] > 65535)
+        if ((Args.size() != 2 && Args.size() != 3) || !ParseSmallNumbers(Args, Numbers))
             return Error(QStringLiteral("usage: click-cell COL ROW [X]"));
-        auto* Window = FindNamed<QWidget>(FMain, QStringLiteral("ToDoListWindow"));
-        if (!Window)
-            return Error(QStringLiteral("no to-do window"));
-        QAbstractScrollArea* Grid = nullptr;
-        for (auto* Area : Window->findChildren<QAbstractScrollArea*>())
-            if (QLatin1String(Area->metaObject()->className()) == QLatin1String("TTDStringGrid"))
-                Grid = Area;
+        QString Failure;
+        QAbstractScrollArea* Grid = ToDoGrid(FMain, Failure);
         if (!Grid)
-            return Error(QStringLiteral("no grid in the to-do window"));
+            return Failure;
         const QPointer<QWidget> Viewport = Grid->viewport();
         TResult<QRect> Cell = CellRectOf(Numbers[0], Numbers[1]);
         if (Cell && Cell.Value().isEmpty() && Viewport && Numbers[1] > 0) {
@@ -512,6 +531,34 @@ QString TAutomationServer::Execute(const QString& Line) {
         SendMouse(Viewport, QEvent::MouseButtonPress, At);
         if (Viewport)
             SendMouse(Viewport, QEvent::MouseButtonRelease, At);
+        return Ok();
+    }
+
+    if (Cmd == QLatin1String("drag-column")) {
+        const QStringList Args = Rest.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        int Numbers[2] = {0, 0};
+        if (Args.size() != 2 || !ParseSmallNumbers(Args, Numbers) || Numbers[1] == 0)
+            return Error(QStringLiteral("usage: drag-column COL WIDTH"));
+        QString Failure;
+        QAbstractScrollArea* Grid = ToDoGrid(FMain, Failure);
+        if (!Grid)
+            return Failure;
+        const QPointer<QWidget> Viewport = Grid->viewport();
+        const TResult<QRect> Header = CellRectOf(Numbers[0], 0);
+        if (!Header)
+            return Error(QString::fromStdString(Header.Status().Message()));
+        if (Header.Value().isEmpty())
+            return Error(QStringLiteral("the column is not on screen"));
+        if (!Viewport)
+            return Error(QStringLiteral("the to-do window closed"));
+        // The boundary is the first pixel right of the column, where the user grabs it.
+        const int Y = Header.Value().center().y();
+        SendMouse(Viewport, QEvent::MouseButtonPress, QPoint(Header.Value().right() + 1, Y));
+        const QPoint To(Header.Value().left() + Numbers[1], Y);
+        if (Viewport)
+            SendMouse(Viewport, QEvent::MouseMove, To);
+        if (Viewport)
+            SendMouse(Viewport, QEvent::MouseButtonRelease, To);
         return Ok();
     }
 

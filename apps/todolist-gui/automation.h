@@ -23,7 +23,8 @@ class QMainWindow;
 ///   editor | editor-text | goto BYTE_OFFSET | type TEXT | modified
 ///   modal | modal-set OBJECTNAME VALUE | modal-button TEXT
 ///   modal-check LIST ITEM_TEXT 0|1 | modal-checked LIST ITEM_TEXT
-///   click-cell COL ROW [X] | dock-visible OBJECTNAME | dock-height OBJECTNAME HEIGHT
+///   click-cell COL ROW [X] | drag-column COL WIDTH
+///   dock-visible OBJECTNAME | dock-height OBJECTNAME HEIGHT
 ///   resize W H | grab FILE | quit
 /// TEXT of "type" and the reply of "editor-text" use the escapes \n, \t, \r and \\. For a code
 /// editor (TCodeEditor) "editor-text" is its buffer's text as the file will be written (line
@@ -32,7 +33,9 @@ class QMainWindow;
 /// editor is an error. "enabled" and "checked" report an action as it is, without bringing
 /// the commands up to date first; "trigger" does, as opening a menu would. click-cell
 /// clicks X pixels right of the cell's left edge (default: its middle) of the To-Do window's
-/// grid; ROW counts the header as 0 and is scrolled into view first when needed.
+/// grid; ROW counts the header as 0 and is scrolled into view first when needed. drag-column
+/// drags the right boundary of column COL in the grid's header, as the user resizes a column,
+/// until the column is WIDTH pixels wide.
 /// modal-check unticks (0) or ticks (1) the checkable item whose text is ITEM_TEXT (exactly; it
 /// may hold spaces) in the list widget LIST of the modal window, as a click on its box would;
 /// modal-checked reports its state. LIST "-" is the modal window's first list widget, for one

@@ -288,6 +288,13 @@ std::string TGuiProgram::CellText(int Col, int Index) const {
     return Text;
 }
 
+int TGuiProgram::ColumnWidth(int Col) const {
+    const TResult<TQueryAnswer> A = SendQuery(FQuerySocket, qmCellRect, MakeQueryParam(Col, 0));
+    const std::optional<TQueryRect> R =
+        A && A.Value().Reply ? DecodeRect(A.Value().Reply->Bytes) : std::nullopt;
+    return R ? R->Right - R->Left : -1;
+}
+
 int TGuiProgram::Checked(int Index) const {
     const TResult<TQueryAnswer> A =
         SendQuery(FQuerySocket, qmChecked, static_cast<std::uint32_t>(Index));

@@ -71,6 +71,8 @@ public:
     long long ItemCount() const;
     std::string CellText(int Col, int Index) const;
     int Checked(int Index) const;
+    /// The width of grid column Col as its header cell shows it.
+    int ColumnWidth(int Col) const;
     /// Every item's text (column 0) in list order, without trailing blanks.
     std::vector<std::string> Texts() const;
     /// The index of the item whose text (as Texts gives it) is Text; -1 when none.

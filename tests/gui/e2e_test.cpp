@@ -286,6 +286,11 @@ TEST_F(GuiEndToEnd, ARestartRestoresTheDesktop) {
     ASSERT_TRUE(WaitUntil([&] { return P.Texts() != Unsorted; })) << "the order did not change";
     const std::vector<std::string> ByOwner = P.Texts();
     ASSERT_EQ(ByOwner.size(), Unsorted.size());
+    // Columns the user widened by dragging their boundaries keep their widths.
+    ASSERT_TRUE(P.Ok("drag-column 0 310"));
+    ASSERT_TRUE(P.Ok("drag-column 2 145"));
+    ASSERT_EQ(P.ColumnWidth(0), 310);
+    ASSERT_EQ(P.ColumnWidth(2), 145);
     ExpectCleanQuit();
 
     // Started again without naming the project: the last one comes back as it was left.
@@ -297,6 +302,9 @@ TEST_F(GuiEndToEnd, ARestartRestoresTheDesktop) {
         << ::testing::PrintToString(P.Texts()) << "\n"
         << ::testing::PrintToString(ByOwner);
     EXPECT_TRUE(EndsWith(P.Ok("editor").value_or(""), "storage.pas"));
+    EXPECT_EQ(P.ColumnWidth(0), 310);
+    EXPECT_EQ(P.ColumnWidth(1), 30) << "an untouched column keeps its default";
+    EXPECT_EQ(P.ColumnWidth(2), 145);
     ExpectCleanQuit();
 }
 

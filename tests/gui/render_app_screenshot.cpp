@@ -42,6 +42,10 @@ int main(int argc, char** argv) {
     // Sorted by priority, the list reads from the most urgent item down; tall enough for all.
     Ok("trigger SortPriority");
     Ok("dock-height ToDoListWindow 330");
+    // Widened as a user would on a wide window, so that texts and paths read whole.
+    for (const char* Drag :
+         {"drag-column 0 420", "drag-column 2 190", "drag-column 3 90", "drag-column 4 110"})
+        Ok(Drag);
     // Give the last paint (the sort, the editor's highlighting) a moment: replies come from the
     // event loop, so a request answered after them sees them done.
     for (int I = 0; I < 3; ++I)
