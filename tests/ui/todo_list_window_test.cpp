@@ -6,8 +6,8 @@
 
 #include "host/edit_buffer.h"
 #include "host/window_query.h"
-#include "ui/todo_images.h"
 #include "ui/td_string_grid.h"
+#include "ui/todo_images.h"
 #include "ui/todo_list_window.h"
 
 #include <QAction>
@@ -53,6 +53,14 @@ protected:
         Window->show();
         Window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(Window.get()));
+    }
+
+    void TearDown() override {
+        // The application keeps one mouse state for all tests: a test whose last release landed
+        // outside every window leaves the button held, and a held button rightly stops the
+        // tooltips of the next test.
+        if (QGuiApplication::mouseButtons() != Qt::NoButton)
+            QTest::mouseRelease(Grid->viewport(), Qt::LeftButton);
     }
 
     std::string UnitFile() const { return Host.Dir.File("a.pas"); }
