@@ -34,6 +34,8 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -64,17 +66,73 @@ struct TFakeMain {
     }
 };
 
+/// A modal dialog over Main with a control of each kind the server fills, and two check lists
+/// (one without a name).
+struct TDialog {
+    QDialog Dialog;
+    QLineEdit* Line; // the controls are owned by Dialog (Qt parent)
+    QPlainTextEdit* Memo;
+    QCheckBox* Box;
+    QComboBox* Combo;
+    QListWidget* Named;
+    QListWidget* Unnamed;
+    int Clicks = 0; // on the named list's items
+
+    explicit TDialog(QWidget* Main) : Dialog(Main) {
+        Dialog.setObjectName(QStringLiteral("AskDialog"));
+        Dialog.setWindowTitle(QStringLiteral("Ask me"));
+        auto* Layout = new QVBoxLayout(&Dialog);
+        Line = Add<QLineEdit>(Layout, "Line");
+        Memo = Add<QPlainTextEdit>(Layout, "Memo");
+        Box = Add<QCheckBox>(Layout, "Box");
+        Combo = Add<QComboBox>(Layout, "Combo");
+        Combo->addItems({QStringLiteral("Ann"), QStringLiteral("Ben")});
+        Named = Add<QListWidget>(Layout, "CheckList");
+        Unnamed = Add<QListWidget>(Layout, "");
+        auto* Ok = Add<QPushButton>(Layout, "");
+        Ok->setText(QStringLiteral("&OK"));
+        QObject::connect(Ok, &QPushButton::clicked, &Dialog, &QDialog::accept);
+        const Qt::ItemFlags Checkable = Qt::ItemIsEnabled | Qt::ItemIsUserCheckable;
+        Item(Named, "Markdown tasks", Checkable, Qt::Checked);
+        Item(Named, "Markdown", Checkable, Qt::Checked);
+        Item(Named, "Plain", Qt::ItemIsEnabled, Qt::Unchecked);
+        Item(Named, "Greyed", Qt::ItemIsUserCheckable, Qt::Checked);
+        Item(Unnamed, "Other", Checkable, Qt::Unchecked);
+        QObject::connect(Named, &QListWidget::itemClicked, &Dialog, [this] { ++Clicks; });
+        Dialog.setModal(true);
+    }
+    template <class T> T* Add(QVBoxLayout* Layout, const char* Name) {
+        auto* W = new T(&Dialog);
+        W->setObjectName(QString::fromUtf8(Name));
+        Layout->addWidget(W);
+        return W;
+    }
+    static void Item(QListWidget* List, const char* Text, Qt::ItemFlags Flags,
+                     Qt::CheckState State) {
+        auto* Item = new QListWidgetItem(QString::fromUtf8(Text), List); // owned by List
+        Item->setFlags(Flags);
+        if (Flags & Qt::ItemIsUserCheckable)
+            Item->setCheckState(State);
+    }
+    Qt::CheckState State(QListWidget* List, const char* Text) const {
+        return List->findItems(QString::fromUtf8(Text), Qt::MatchExactly).front()->checkState();
+    }
+};
+
 std::string Ask(TAutomationServer& Server, const char* Request) {
     return Server.Execute(QString::fromUtf8(Request)).toStdString();
 }
 
-TEST(AutomationServer, AnswersEachRequest) {
+TEST(AutomationServer, AnswersEachRequestAndDoesWhatItAsks) {
     TFakeMain F;
+    TDialog D(&F.Main);
     TAutomationServer Server(&F.Main, &F.Main);
     // "é" is two bytes in UTF-8 but one UTF-16 unit: byte offsets must be converted.
     F.Editor->setPlainText(QString::fromUtf8("h\xC3\xA9llo\nworld"));
     F.Editor->document()->setModified(false);
 
+    const char* const ShowDialog = "(the dialog opens)";
+    const char* const CheckUsage = "error usage: modal-check LIST ITEM_TEXT 0|1";
     struct TCase {
         const char* Request;
         const char* Reply;
@@ -103,10 +161,57 @@ TEST(AutomationServer, AnswersEachRequest) {
         {"click-cell 0 1", "error no to-do window"},
         {"open-project /p/x.dpr", "error the main window has no method openProject"},
         {"frobnicate now", "error unknown command frobnicate"},
+        {ShowDialog, nullptr},
+        {"modal", "ok QDialog AskDialog Ask me"},
+        {"modal-set Line one two", "ok"},
+        {"modal-set Memo first\\nsecond", "ok"},
+        {"modal-set Box 1", "ok"},
+        {"modal-set Combo Ben", "ok"},
+        {"modal-set Combo Cleo", "error no item Cleo"},
+        {"modal-set Missing x", "error no control Missing"},
+        {"modal-checked CheckList Markdown tasks", "ok 1"},
+        {"modal-check CheckList Markdown tasks 0", "ok"},
+        {"modal-checked CheckList Markdown tasks", "ok 0"},
+        {"modal-checked CheckList Markdown", "ok 1"},     // the whole text, not a prefix
+        {"modal-check CheckList Markdown tasks 0", "ok"}, // unticked stays unticked
+        {"modal-check CheckList Markdown 0", "ok"},
+        {"modal-check CheckList Markdown 1", "ok"},
+        {"modal-check CheckList Markdown tasks", CheckUsage},
+        {"modal-check CheckList Markdown tasks 2", CheckUsage},
+        {"modal-check CheckList 1", CheckUsage},
+        {"modal-checked CheckList", "error usage: modal-checked LIST ITEM_TEXT"},
+        {"modal-check CheckList markdown tasks 1", "error no item markdown tasks"},
+        {"modal-check CheckList Plain 1", "error not checkable: Plain"},
+        {"modal-check CheckList Greyed 0", "error disabled"},
+        {"modal-checked CheckList Greyed", "ok 1"},
+        {"modal-check NoList Other 1", "error no list NoList"},
+        {"modal-check - Other 1", "error no item Other"}, // "-" is the first list
+        {"modal-check - Markdown tasks 1", "ok"},
+        {"modal-check - Markdown tasks 0", "ok"},
+        {"modal-button Cancel", "error no button Cancel"},
+        {"modal-button OK", "ok"},
     };
-    for (const TCase& C : Cases)
+    for (const TCase& C : Cases) {
+        if (C.Request == ShowDialog) {
+            D.Dialog.show();
+            ASSERT_EQ(QApplication::activeModalWidget(), &D.Dialog);
+            continue;
+        }
         EXPECT_EQ(Ask(Server, C.Request), C.Reply) << C.Request;
+    }
     EXPECT_EQ(F.Main.size(), QSize(640, 480));
+    EXPECT_EQ(D.Line->text(), QStringLiteral("one two"));
+    EXPECT_EQ(D.Memo->toPlainText(), QStringLiteral("first\nsecond"));
+    EXPECT_TRUE(D.Box->isChecked());
+    EXPECT_EQ(D.Combo->currentText(), QStringLiteral("Ben"));
+    EXPECT_EQ(D.State(D.Named, "Markdown tasks"), Qt::Unchecked);
+    EXPECT_EQ(D.State(D.Named, "Markdown"), Qt::Checked);
+    EXPECT_EQ(D.State(D.Unnamed, "Other"), Qt::Unchecked);
+    EXPECT_EQ(D.Clicks, 6) << "every tick is a click the dialog hears";
+    EXPECT_TRUE(D.Dialog.isVisible()); // the click is queued
+    QApplication::processEvents();
+    EXPECT_FALSE(D.Dialog.isVisible());
+    EXPECT_EQ(D.Dialog.result(), QDialog::Accepted);
 }
 
 /// A main window whose editor tab is a code editor over the file Name of Dir, written with Bytes.
@@ -134,20 +239,37 @@ struct TCodeMain {
     }
 };
 
-TEST(AutomationServer, CodeEditorsAreDrivenByTheFilesBytes) {
+TEST(AutomationServer, CodeEditorsAreDrivenByTheFilesBytesAndTheirOwnState) {
     TTempDir Dir;
     struct TCase {
         const char* Name;
         std::string Bytes;
-        const char* Goto;     // request moving the cursor
-        const char* Text;     // reply to "editor-text" after typing "X" there
-        std::string Expected; // the buffer afterwards
+        bool DeletedOnDisk;
+        std::vector<std::pair<const char*, std::string>> Steps; // request, reply
+        std::string Expected;                                   // the buffer afterwards
     } Cases[] = {
         // The byte order mark and each "\r\n" are one editor position but three and two bytes.
-        {"bom and crlf", "\xEF\xBB\xBFone\r\ntwo\r\n", "goto 8",
-         "ok \xEF\xBB\xBFone\\r\\nXtwo\\r\\n", "\xEF\xBB\xBFone\r\nXtwo\r\n"},
-        {"multi-byte", "h\xC3\xA9\xF0\x9F\x98\x80!", "goto 7", "ok h\xC3\xA9\xF0\x9F\x98\x80X!",
+        {"bom and crlf",
+         "\xEF\xBB\xBFone\r\ntwo\r\n",
+         false,
+         {{"modified", "ok 0"},
+          {"goto 8", "ok"},
+          {"type X", "ok"},
+          {"editor-text", "ok \xEF\xBB\xBFone\\r\\nXtwo\\r\\n"},
+          {"modified", "ok 1"}},
+         "\xEF\xBB\xBFone\r\nXtwo\r\n"},
+        {"multi-byte",
+         "h\xC3\xA9\xF0\x9F\x98\x80!",
+         false,
+         {{"goto 7", "ok"}, {"type X", "ok"}, {"editor-text", "ok h\xC3\xA9\xF0\x9F\x98\x80X!"}},
          "h\xC3\xA9\xF0\x9F\x98\x80X!"},
+        // A file deleted on disk has changes to save although the document has none.
+        {"deleted on disk", "kept\n", true, {{"modified", "ok 1"}}, "kept\n"},
+        {"not utf-8",
+         "caf\xE9\n",
+         false,
+         {{"type x", "error the editor is read-only"}, {"modified", "ok 0"}},
+         "caf\xE9\n"},
     };
     int N = 0;
     for (const TCase& C : Cases) {
@@ -155,39 +277,15 @@ TEST(AutomationServer, CodeEditorsAreDrivenByTheFilesBytes) {
         TCodeMain F(Dir, "f" + std::to_string(N++) + ".txt", C.Bytes);
         ASSERT_NE(F.Editor, nullptr);
         TAutomationServer Server(&F.Main, &F.Main);
-        EXPECT_EQ(Ask(Server, "modified"), "ok 0");
-        EXPECT_EQ(Ask(Server, C.Goto), "ok");
-        EXPECT_EQ(Ask(Server, "type X"), "ok");
+        F.Editor->SetDeletedOnDisk(C.DeletedOnDisk);
+        ASSERT_FALSE(F.Editor->document()->isModified()) << "the code editor's state answers";
+        for (const auto& [Request, Reply] : C.Steps)
+            EXPECT_EQ(Ask(Server, Request), Reply) << Request;
         EXPECT_EQ(F.Editor->Buffer()->GetText(), C.Expected);
-        EXPECT_EQ(Ask(Server, "editor-text"), C.Text);
-        EXPECT_EQ(Ask(Server, "modified"), "ok 1");
     }
 }
 
-TEST(AutomationServer, ModifiedIsTheCodeEditorsStateAndReadOnlyEditorsRefuseTyping) {
-    TTempDir Dir;
-    {
-        // A file deleted on disk has changes to save although the document has none.
-        TCodeMain F(Dir, "gone.txt", "kept\n");
-        ASSERT_NE(F.Editor, nullptr);
-        TAutomationServer Server(&F.Main, &F.Main);
-        F.Editor->SetDeletedOnDisk(true);
-        ASSERT_FALSE(F.Editor->document()->isModified());
-        EXPECT_EQ(Ask(Server, "modified"), "ok 1");
-    }
-    {
-        const std::string Bytes = "caf\xE9\n";
-        TCodeMain F(Dir, "latin1.txt", Bytes);
-        ASSERT_NE(F.Editor, nullptr);
-        TAutomationServer Server(&F.Main, &F.Main);
-        EXPECT_EQ(Ask(Server, "type x"), "error the editor is read-only");
-        EXPECT_EQ(F.Editor->Buffer()->GetText(), Bytes);
-        EXPECT_EQ(F.Editor->toPlainText(), QString::fromUtf8("caf\xEF\xBF\xBD\n"));
-        EXPECT_EQ(Ask(Server, "modified"), "ok 0");
-    }
-}
-
-TEST(AutomationServer, EnabledReportsTheActionAsItIsAndTriggerUpdatesFirst) {
+TEST(AutomationServer, TriggerIsQueuedUpdatesTheActionFirstAndRefusesDisabledOnes) {
     TFakeMain F;
     TAutomationServer Server(&F.Main, &F.Main);
     // A command whose state follows the host, updated only when the hub asks.
@@ -195,151 +293,18 @@ TEST(AutomationServer, EnabledReportsTheActionAsItIsAndTriggerUpdatesFirst) {
     QObject::connect(&ActionUpdates(), &TActionUpdateHub::UpdateActions, F.Action,
                      [&] { F.Action->setEnabled(Wanted); });
     RequestActionUpdate();
-    ASSERT_FALSE(F.Action->isEnabled());
+    EXPECT_EQ(Ask(Server, "trigger DoItCommand"), "error disabled");
 
     // The host changed but nobody asked for an update: the action is stale, and says so.
     Wanted = true;
     EXPECT_EQ(Ask(Server, "enabled DoItCommand"), "ok 0");
-    EXPECT_EQ(Ask(Server, "checked DoItCommand"), "ok 0");
-    EXPECT_FALSE(F.Action->isEnabled());
     // Picking it from its menu brings it up to date first.
     EXPECT_EQ(Ask(Server, "trigger DoItCommand"), "ok");
     EXPECT_EQ(Ask(Server, "enabled DoItCommand"), "ok 1");
-    QApplication::processEvents();
-    EXPECT_EQ(F.Triggered, 1);
-}
-
-TEST(AutomationServer, TriggersLaterAndRefusesDisabledActions) {
-    TFakeMain F;
-    TAutomationServer Server(&F.Main, &F.Main);
-    EXPECT_EQ(Ask(Server, "trigger DoItCommand"), "ok");
     // Queued, so that a modal dialog the action opens cannot hold the reply back.
     EXPECT_EQ(F.Triggered, 0);
     QApplication::processEvents();
     EXPECT_EQ(F.Triggered, 1);
-
-    F.Action->setEnabled(false);
-    EXPECT_EQ(Ask(Server, "enabled DoItCommand"), "ok 0");
-    EXPECT_EQ(Ask(Server, "trigger DoItCommand"), "error disabled");
-    QApplication::processEvents();
-    EXPECT_EQ(F.Triggered, 1);
-}
-
-TEST(AutomationServer, FillsAndClosesTheModalDialog) {
-    TFakeMain F;
-    TAutomationServer Server(&F.Main, &F.Main);
-    QDialog Dialog(&F.Main);
-    Dialog.setObjectName(QStringLiteral("AskDialog"));
-    Dialog.setWindowTitle(QStringLiteral("Ask me"));
-    auto* Layout = new QVBoxLayout(&Dialog);
-    auto* Line = new QLineEdit(&Dialog);
-    Line->setObjectName(QStringLiteral("Line"));
-    auto* Memo = new QPlainTextEdit(&Dialog);
-    Memo->setObjectName(QStringLiteral("Memo"));
-    auto* Box = new QCheckBox(QStringLiteral("Done"), &Dialog);
-    Box->setObjectName(QStringLiteral("Box"));
-    auto* Combo = new QComboBox(&Dialog);
-    Combo->setObjectName(QStringLiteral("Combo"));
-    Combo->addItems({QStringLiteral("Ann"), QStringLiteral("Ben")});
-    auto* Ok = new QPushButton(QStringLiteral("&OK"), &Dialog);
-    QObject::connect(Ok, &QPushButton::clicked, &Dialog, &QDialog::accept);
-    for (QWidget* W :
-         {static_cast<QWidget*>(Line), static_cast<QWidget*>(Memo), static_cast<QWidget*>(Box),
-          static_cast<QWidget*>(Combo), static_cast<QWidget*>(Ok)})
-        Layout->addWidget(W);
-    Dialog.setModal(true);
-    Dialog.show();
-    ASSERT_EQ(QApplication::activeModalWidget(), &Dialog);
-
-    struct TCase {
-        const char* Request;
-        const char* Reply;
-    };
-    const TCase Cases[] = {
-        {"modal", "ok QDialog AskDialog Ask me"},
-        {"modal-set Line one two", "ok"},
-        {"modal-set Memo first\\nsecond", "ok"},
-        {"modal-set Box 1", "ok"},
-        {"modal-set Combo Ben", "ok"},
-        {"modal-set Combo Cleo", "error no item Cleo"},
-        {"modal-set Missing x", "error no control Missing"},
-        {"modal-button Cancel", "error no button Cancel"},
-        {"modal-button OK", "ok"},
-    };
-    for (const TCase& C : Cases)
-        EXPECT_EQ(Ask(Server, C.Request), C.Reply) << C.Request;
-    EXPECT_EQ(Line->text(), QStringLiteral("one two"));
-    EXPECT_EQ(Memo->toPlainText(), QStringLiteral("first\nsecond"));
-    EXPECT_TRUE(Box->isChecked());
-    EXPECT_EQ(Combo->currentText(), QStringLiteral("Ben"));
-    EXPECT_TRUE(Dialog.isVisible()); // the click is queued
-    QApplication::processEvents();
-    EXPECT_FALSE(Dialog.isVisible());
-    EXPECT_EQ(Dialog.result(), QDialog::Accepted);
-}
-
-TEST(AutomationServer, TicksTheItemsOfACheckListInTheModalDialog) {
-    TFakeMain F;
-    TAutomationServer Server(&F.Main, &F.Main);
-    QDialog Dialog(&F.Main);
-    auto* Layout = new QVBoxLayout(&Dialog);
-    auto* Named = new QListWidget(&Dialog); // owned by Dialog (Qt parent)
-    Named->setObjectName(QStringLiteral("CheckList"));
-    auto* Unnamed = new QListWidget(&Dialog); // owned by Dialog (Qt parent)
-    Layout->addWidget(Named);
-    Layout->addWidget(Unnamed);
-    auto Add = [](QListWidget* List, const char* Text, Qt::ItemFlags Flags, Qt::CheckState State) {
-        auto* Item = new QListWidgetItem(QString::fromUtf8(Text), List); // owned by List
-        Item->setFlags(Flags);
-        if (Flags & Qt::ItemIsUserCheckable)
-            Item->setCheckState(State);
-        return Item;
-    };
-    const Qt::ItemFlags Checkable = Qt::ItemIsEnabled | Qt::ItemIsUserCheckable;
-    QListWidgetItem* Markdown = Add(Named, "Markdown tasks", Checkable, Qt::Checked);
-    QListWidgetItem* Tasks = Add(Named, "Markdown", Checkable, Qt::Checked);
-    Add(Named, "Plain", Qt::ItemIsEnabled, Qt::Unchecked);
-    Add(Named, "Greyed", Qt::ItemIsUserCheckable, Qt::Checked);
-    QListWidgetItem* Other = Add(Unnamed, "Other", Checkable, Qt::Unchecked);
-    int Clicks = 0;
-    QObject::connect(Named, &QListWidget::itemClicked, &Dialog, [&] { ++Clicks; });
-    Dialog.setModal(true);
-    Dialog.show();
-    ASSERT_EQ(QApplication::activeModalWidget(), &Dialog);
-
-    struct TCase {
-        const char* Request;
-        const char* Reply;
-    };
-    const TCase Cases[] = {
-        {"modal-checked CheckList Markdown tasks", "ok 1"},
-        {"modal-check CheckList Markdown tasks 0", "ok"},
-        {"modal-checked CheckList Markdown tasks", "ok 0"},
-        {"modal-checked CheckList Markdown", "ok 1"},     // the whole text, not a prefix
-        {"modal-check CheckList Markdown tasks 0", "ok"}, // unticked stays unticked
-        {"modal-check CheckList Markdown 0", "ok"},
-        {"modal-check CheckList Markdown 1", "ok"},
-        {"modal-check CheckList Markdown tasks", "error usage: modal-check LIST ITEM_TEXT 0|1"},
-        {"modal-check CheckList Markdown tasks 2", "error usage: modal-check LIST ITEM_TEXT 0|1"},
-        {"modal-check CheckList 1", "error usage: modal-check LIST ITEM_TEXT 0|1"},
-        {"modal-checked CheckList", "error usage: modal-checked LIST ITEM_TEXT"},
-        {"modal-check CheckList markdown tasks 1", "error no item markdown tasks"},
-        {"modal-check CheckList Plain 1", "error not checkable: Plain"},
-        {"modal-check CheckList Greyed 0", "error disabled"},
-        {"modal-checked CheckList Greyed", "ok 1"},
-        {"modal-check NoList Other 1", "error no list NoList"},
-        {"modal-check - Other 1", "error no item Other"}, // "-" is the first list
-        {"modal-check - Markdown tasks 1", "ok"},
-        {"modal-check - Markdown tasks 0", "ok"},
-    };
-    for (const TCase& C : Cases)
-        EXPECT_EQ(Ask(Server, C.Request), C.Reply) << C.Request;
-    EXPECT_EQ(Markdown->checkState(), Qt::Unchecked);
-    EXPECT_EQ(Tasks->checkState(), Qt::Checked);
-    EXPECT_EQ(Other->checkState(), Qt::Unchecked);
-    EXPECT_EQ(Clicks, 6) << "every tick is a click the dialog hears";
-    Dialog.close();
-    EXPECT_EQ(Ask(Server, "modal-check CheckList Markdown 0"), "error no modal window");
 }
 
 /// Connects to Path, writes Bytes in one go and reads until Lines line breaks have arrived.

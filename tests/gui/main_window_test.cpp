@@ -3,16 +3,14 @@
 #include "code_editor.h"
 #include "desktop.h"
 #include "editor_tabs.h"
+#include "gui_fixture.h"
 #include "host_startup.h"
 #include "main_window.h"
 #include "project_tree.h"
 
-#include "tests/host/temp_dir.h"
-
 #include "host/containers.h"
 #include "host/events.h"
 #include "host/file_project.h"
-#include "host/ini_file.h"
 #include "host/module.h"
 #include "host/packages.h"
 #include "host/project.h"
@@ -20,51 +18,25 @@
 #include "ui/shell/dockable_form.h"
 #include "ui/shell/ide_services.h"
 
-#include <QAbstractButton>
 #include <QAction>
-#include <QApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
-#include <QPointer>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-/// Temporary config, cache and settings for one test; the user's own are never touched.
-class TTestHome {
-public:
-    TTestHome() {
-        ::setenv("XDG_CONFIG_HOME", Dir.File("config").c_str(), 1);
-        ::setenv("XDG_CACHE_HOME", Dir.File("cache").c_str(), 1);
-        ::setenv("XDG_RUNTIME_DIR", Dir.File("run").c_str(), 1);
-        ::setenv("HOME", Dir.File("home").c_str(), 1);
-        ::unsetenv("TODOLIST_AUTOMATION_SOCKET");
-        SetAppIniFileName(Dir.File("todolist.ini"));
-    }
-    ~TTestHome() { SetAppIniFileName(""); }
-    TTestHome(const TTestHome&) = delete;
-    TTestHome& operator=(const TTestHome&) = delete;
-    TTempDir Dir;
-};
 
 /// A main window as the program has it, closed down (project and editors) when it goes.
 struct TWindow {
@@ -81,49 +53,25 @@ struct TWindow {
     std::unique_ptr<TMainWindow> Main;
 };
 
+/// A private home, a project folder and a main window over them.
+class MainWindowTest : public testing::Test {
+protected:
+    /// Opens Project (the folder Dir when empty) and then each of Files in an editor.
+    void Open(const std::string& Project, const std::vector<std::string>& Files = {}) {
+        ASSERT_EQ(W->openProject(QString::fromStdString(Project.empty() ? Dir.File("") : Project)),
+                  "");
+        for (const std::string& File : Files)
+            ASSERT_EQ(W->openFile(QString::fromStdString(File)), "") << File;
+    }
+    TTestHome Home;
+    TTempDir Dir;
+    TWindow W;
+};
+
 void ProcessEvents() {
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
 }
-
-/// Answers the message boxes that open from now on, in order, with the buttons named in
-/// Answers (their text without '&'); records each box's text and buttons. A box nobody
-/// expected is closed without an answer and recorded, so a test sees it.
-class TBoxAnswerer {
-public:
-    explicit TBoxAnswerer(std::vector<QString> Answers) : FAnswers(std::move(Answers)) {
-        FTimer.setInterval(5);
-        QObject::connect(&FTimer, &QTimer::timeout, [this] { Poll(); });
-        FTimer.start();
-    }
-    struct TBox {
-        QString Text;
-        QStringList Buttons;
-    };
-    std::vector<TBox> Boxes;
-
-private:
-    void Poll() {
-        auto* Box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!Box || !Box->isVisible() || Box == FLast)
-            return;
-        FLast = Box; // a box is answered once, even when it stays up a moment after the click
-        TBox Seen{Box->text(), {}};
-        for (QAbstractButton* B : Box->buttons())
-            Seen.Buttons << B->text().remove('&');
-        Boxes.push_back(Seen);
-        const QString Wanted = Boxes.size() <= FAnswers.size() ? FAnswers[Boxes.size() - 1] : "";
-        for (QAbstractButton* B : Box->buttons())
-            if (B->text().remove('&') == Wanted) {
-                B->click();
-                return;
-            }
-        Box->reject();
-    }
-    std::vector<QString> FAnswers;
-    QPointer<QMessageBox> FLast;
-    QTimer FTimer;
-};
 
 /// The tree as text: "name[child,child]" per node.
 std::string Dump(const QTreeWidgetItem* Item) {
@@ -239,9 +187,7 @@ TEST(CommandLineTest, ParsesOptionsAndRejectsMistakes) {
 // ---------------------------------------------------------------------------------------------
 // Menus as the packages use them
 
-TEST(MainWindowTest, InsertMenuItemPlacesItemsRelativeToTheTarget) {
-    TTestHome Home;
-    TWindow W;
+TEST_F(MainWindowTest, MenuItemsGoWhereThePackagesPutThemAndTheirShortcutsWork) {
     QMenu* View = W->menuBar()->findChild<QMenu*>("ViewMenu");
     QMenu* Desktops = W->menuBar()->findChild<QMenu*>("ViewDesktopsMenu");
     ASSERT_TRUE(View && Desktops);
@@ -251,6 +197,9 @@ TEST(MainWindowTest, InsertMenuItemPlacesItemsRelativeToTheTarget) {
     After.setObjectName("AfterItem");
     Child.setObjectName("ChildItem");
     Last.setObjectName("LastItem");
+    Child.setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_T));
+    int Triggered = 0;
+    QObject::connect(&Child, &QAction::triggered, [&] { ++Triggered; });
     // The target is found in a submenu of a menu, and in the menu bar itself.
     EXPECT_TRUE(W->InsertMenuItem(&Before, "ViewDesktopsMenu", TMenuPosition::Before));
     EXPECT_TRUE(W->InsertMenuItem(&After, "ViewProjectTreeCommand", TMenuPosition::After));
@@ -273,43 +222,29 @@ TEST(MainWindowTest, InsertMenuItemPlacesItemsRelativeToTheTarget) {
     const QList<QAction*> Bar = W->menuBar()->actions();
     ASSERT_GE(Bar.size(), 2);
     EXPECT_EQ(Bar[Bar.size() - 2], Tools.menuAction());
-}
 
-TEST(MainWindowTest, UpdateMenuShortcutsMakesANewShortcutWork) {
-    TTestHome Home;
-    TWindow W;
-    QAction Command("Command");
-    Command.setObjectName("TestCommand");
-    Command.setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_T));
-    int Triggered = 0;
-    QObject::connect(&Command, &QAction::triggered, [&] { ++Triggered; });
-    ASSERT_TRUE(W->InsertMenuItem(&Command, "ViewDesktopsMenu", TMenuPosition::Child));
+    // The shortcut of an item in a closed submenu works once the shortcuts are updated.
     W->UpdateMenuShortcuts();
     W->UpdateMenuShortcuts(); // harmless again
-    EXPECT_EQ(W->actions().count(&Command), 1);
-
+    EXPECT_EQ(W->actions().count(&Child), 1);
     W->show();
     QApplication::setActiveWindow(W.Main.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(W.Main.get()));
     QTest::keyClick(W.Main.get(), Qt::Key_T, Qt::ControlModifier | Qt::AltModifier);
     EXPECT_EQ(Triggered, 1);
-}
 
-TEST(MainWindowTest, EditMenuShowsTheEditorActionList) {
-    TTestHome Home;
-    TWindow W;
+    // The Edit menu shows the editor action list; an action that goes takes its item along.
     ASSERT_FALSE(EditorActionLists().empty());
     EXPECT_EQ(EditorActionLists()[0], W->EditorActions());
     QMenu* Edit = W->menuBar()->findChild<QMenu*>("EditMenu");
-    const size_t Before = ItemNames(Edit).size();
+    const size_t EditItems = ItemNames(Edit).size();
     {
         QAction Extra("Extra");
         Extra.setObjectName("ExtraCommand");
         W->EditorActions()->AddAction(&Extra);
         EXPECT_EQ(ItemNames(Edit).back(), "ExtraCommand");
     }
-    // The action went: its item with it.
-    EXPECT_EQ(ItemNames(Edit).size(), Before);
+    EXPECT_EQ(ItemNames(Edit).size(), EditItems);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -320,15 +255,13 @@ TEST(DesktopTest, ProjectDesktopNamesAreStableAndDistinct) {
     const std::string A = ProjectDesktopFileName("/work/one/app.dpr");
     EXPECT_EQ(A, ProjectDesktopFileName("/work/one/./sub/../app.dpr"));
     EXPECT_NE(A, ProjectDesktopFileName("/work/two/app.dpr"));
-    EXPECT_EQ(fs::path(A).parent_path(),
-              fs::path(Home.Dir.File("config/todolist/desktops")) / "projects");
+    EXPECT_EQ(fs::path(A).parent_path(), fs::path(Home.ConfigFile("desktops")) / "projects");
     const std::string Name = fs::path(A).filename().string();
     EXPECT_TRUE(Name.starts_with("app-")) << Name;
     EXPECT_EQ(Name.size(), std::string("app-0123456789abcdef.dsk").size()) << Name;
     EXPECT_EQ(fs::path(ProjectDesktopFileName("")).filename(), "default.dsk");
 
-    EXPECT_EQ(NamedDesktopFileName("Debugging"),
-              Home.Dir.File("config/todolist/desktops") + "/Debugging.dst");
+    EXPECT_EQ(NamedDesktopFileName("Debugging"), Home.ConfigFile("desktops/Debugging.dst"));
     for (const char* Bad : {"", ".hidden", "a/b", "tab\there"})
         EXPECT_EQ(NamedDesktopFileName(Bad), "") << Bad;
 }
@@ -390,7 +323,7 @@ TEST(DesktopTest, DamagedFilesGiveTheDefaults) {
     EXPECT_EQ(Read, TDesktopLayout());
 }
 
-TEST(DesktopTest, WindowRoundTripRestoresEditorsFormsAndDocks) {
+TEST(DesktopTest, AWindowRestoresItsProjectsDesktopUnlessItIsDamaged) {
     TTestHome Home;
     TTestFormRegistration Forms;
     TTempDir Project;
@@ -423,17 +356,10 @@ TEST(DesktopTest, WindowRoundTripRestoresEditorsFormsAndDocks) {
         EXPECT_EQ(W->dockWidgetArea(Forms.Field), Qt::RightDockWidgetArea);
         EXPECT_FALSE(W->findChild<QDockWidget*>("ProjectTreeDock")->isVisibleTo(W.Main.get()));
     }
-}
-
-TEST(DesktopTest, DamagedDesktopLeavesTheDefaultLayout) {
-    TTestHome Home;
-    TTempDir Project;
-    const std::string A = Project.Write("a.c", "int a;\n");
-    // A folder project's project file is <folder>/<folder name>.
-    const fs::path Folder = fs::path(A).parent_path();
-    const std::string File = ProjectDesktopFileName((Folder / Folder.filename()).string());
-    fs::create_directories(fs::path(File).parent_path());
-    std::ofstream(File) << "[Editors]\nCount=1\nFile0=" << A << "\n[Main Window]\nState=%%%\n";
+    // Damaged: reported, and the window keeps its default layout (the tree shows again).
+    const fs::path Folder = fs::path(A).parent_path(); // its project file is <folder>/<name>
+    std::ofstream(ProjectDesktopFileName((Folder / Folder.filename()).string()))
+        << "[Editors]\nCount=1\nFile0=" << A << "\n[Main Window]\nState=%%%\n";
     TWindow W;
     testing::internal::CaptureStderr();
     ASSERT_EQ(W->openProject(QString::fromStdString(Folder.string())), "");
@@ -477,12 +403,9 @@ TEST(ProjectTreeTest, GroupsFilesByContainerCreatorAndFollowsEvents) {
     ContainerManager().UnregisterItemContainerCreator(Creator);
 }
 
-TEST(ProjectTreeTest, ActivatingAFileOpensIt) {
-    TTestHome Home;
-    TTempDir Project;
-    const std::string A = Project.Write("a.c", "int a;\n");
-    TWindow W;
-    ASSERT_EQ(W->openProject(QString::fromStdString(Project.File(""))), "");
+TEST_F(MainWindowTest, ActivatingAFileInTheProjectTreeOpensIt) {
+    const std::string A = Dir.Write("a.c", "int a;\n");
+    Open("");
     QTreeWidget* Tree = W->ProjectTree();
     ASSERT_EQ(Tree->topLevelItemCount(), 1);
     QTreeWidgetItem* Item = Tree->topLevelItem(0)->child(0);
@@ -495,93 +418,82 @@ TEST(ProjectTreeTest, ActivatingAFileOpensIt) {
 // ---------------------------------------------------------------------------------------------
 // Uses clause
 
-TEST(UsesClauseTest, AddKeepsTheRestOfTheFile) {
-    struct TCase {
-        const char* Name;
-        std::string Text;
-        std::string Keyword;
-        std::optional<std::string> Expected;
-    };
-    const TCase Cases[] = {
-        {"entries on their own lines",
-         "program P;\n\nuses\n  A in 'a.pas',\n  B in 'units\\b.pas' {Form};\n\nbegin\nend.\n",
-         "uses",
-         "program P;\n\nuses\n  A in 'a.pas',\n  B in 'units\\b.pas' {Form},\n  New in "
-         "'new/n.pas';\n\nbegin\nend.\n"},
-        {"one line, CR LF", "program P;\r\nuses A in 'a.pas';\r\nbegin\r\nend.\r\n", "uses",
-         "program P;\r\nuses A in 'a.pas',\r\n  New in 'new/n.pas';\r\nbegin\r\nend.\r\n"},
-        {"tab indent, comment holding a semicolon",
-         "library L;\nuses\n\tA { x; y } in 'a.pas';\nbegin end.", "uses",
-         "library L;\nuses\n\tA { x; y } in 'a.pas',\n\tNew in 'new/n.pas';\nbegin end."},
-        {"no clause yet", "program P;\n{$R *.res}\nbegin\nend.\n", "uses",
-         "program P;\n\nuses\n  New in 'new/n.pas';\n{$R *.res}\nbegin\nend.\n"},
-        {"package: contains after requires", "package K;\n\nrequires\n  rtl;\n\nend.\n", "contains",
-         "package K;\n\nrequires\n  rtl;\n\ncontains\n  New in 'new/n.pas';\n\nend.\n"},
-        {"uses only in a comment", "// uses X;\nprogram P;\nbegin end.", "uses",
-         "// uses X;\nprogram P;\n\nuses\n  New in 'new/n.pas';\nbegin end."},
-        {"a unit is no project", "unit U;\ninterface\nend.", "uses", std::nullopt},
-    };
-    for (const TCase& C : Cases) {
-        SCOPED_TRACE(C.Name);
-        EXPECT_EQ(UsesClause::AddEntry(C.Text, C.Keyword, "New", "new/n.pas"), C.Expected);
-    }
-}
-
-TEST(UsesClauseTest, RemoveAndRenameTouchOnlyTheirEntry) {
-    const std::string Folder = "/p";
+TEST(UsesClauseTest, EditsTouchOnlyTheirEntryAndKeepTheRestOfTheFile) {
     const std::string Text = "program P; // uses 'c.pas'\n\nuses\n  SysUtils,\n  A in 'a.pas',\n"
                              "  B in 'Units\\B.pas' {Form},\n  C in 'c.pas';\n\n{$R *.res}\n"
                              "begin\nend.\n";
+    enum TEdit { Add, Remove, Rename };
     struct TCase {
         const char* Name;
-        std::string File;
-        std::optional<std::string> Removed;
+        TEdit Edit;
+        std::string Text;
+        std::string File, To; // the entry removed or renamed (in /p), its new name
+        std::optional<std::string> Expected;
+        std::string Keyword = "uses";
     };
     const TCase Cases[] = {
-        {"middle entry", "/p/a.pas",
+        // Add puts New in 'new/n.pas' after the last entry, in the style of the clause.
+        {"add: entries on their own lines", Add,
+         "program P;\n\nuses\n  A in 'a.pas',\n  B in 'units\\b.pas' {Form};\n\nbegin\nend.\n", "",
+         "",
+         "program P;\n\nuses\n  A in 'a.pas',\n  B in 'units\\b.pas' {Form},\n  New in "
+         "'new/n.pas';\n\nbegin\nend.\n"},
+        {"add: one line, CR LF", Add, "program P;\r\nuses A in 'a.pas';\r\nbegin\r\nend.\r\n", "",
+         "", "program P;\r\nuses A in 'a.pas',\r\n  New in 'new/n.pas';\r\nbegin\r\nend.\r\n"},
+        {"add: tab indent, comment holding a semicolon", Add,
+         "library L;\nuses\n\tA { x; y } in 'a.pas';\nbegin end.", "", "",
+         "library L;\nuses\n\tA { x; y } in 'a.pas',\n\tNew in 'new/n.pas';\nbegin end."},
+        {"add: no clause yet", Add, "program P;\n{$R *.res}\nbegin\nend.\n", "", "",
+         "program P;\n\nuses\n  New in 'new/n.pas';\n{$R *.res}\nbegin\nend.\n"},
+        {"add: package, contains after requires", Add, "package K;\n\nrequires\n  rtl;\n\nend.\n",
+         "", "", "package K;\n\nrequires\n  rtl;\n\ncontains\n  New in 'new/n.pas';\n\nend.\n",
+         "contains"},
+        {"add: uses only in a comment", Add, "// uses X;\nprogram P;\nbegin end.", "", "",
+         "// uses X;\nprogram P;\n\nuses\n  New in 'new/n.pas';\nbegin end."},
+        {"add: a unit is no project", Add, "unit U;\ninterface\nend.", "", "", std::nullopt},
+        {"remove: middle entry", Remove, Text, "/p/a.pas", "",
          "program P; // uses 'c.pas'\n\nuses\n  SysUtils,\n  B in 'Units\\B.pas' {Form},\n"
          "  C in 'c.pas';\n\n{$R *.res}\nbegin\nend.\n"},
-        {"backslash path, other letter case", "/p/units/b.pas",
+        {"remove: backslash path, other letter case", Remove, Text, "/p/units/b.pas", "",
          "program P; // uses 'c.pas'\n\nuses\n  SysUtils,\n  A in 'a.pas',\n  C in 'c.pas';\n\n"
          "{$R *.res}\nbegin\nend.\n"},
-        {"last entry", "/p/c.pas",
+        {"remove: last entry", Remove, Text, "/p/c.pas", "",
          "program P; // uses 'c.pas'\n\nuses\n  SysUtils,\n  A in 'a.pas',\n"
          "  B in 'Units\\B.pas' {Form};\n\n{$R *.res}\nbegin\nend.\n"},
-        {"not in the clause", "/p/d.pas", std::nullopt},
+        {"remove: not in the clause", Remove, Text, "/p/d.pas", "", std::nullopt},
+        // The only entry takes the clause with it, leaving no stack of blank lines.
+        {"remove: the only entry", Remove, "program P;\nuses\n  A in 'a.pas';\nbegin\nend.\n",
+         "/p/a.pas", "", "program P;\nbegin\nend.\n"},
+        {"remove: the only entry, CR LF", Remove,
+         "program P;\r\n\r\nuses\r\n  A in 'a.pas';\r\n\r\nbegin\r\nend.\r\n", "/p/a.pas", "",
+         "program P;\r\n\r\nbegin\r\nend.\r\n"},
+        {"remove: the only entry, one line", Remove, "program P; uses A in 'a.pas'; begin end.",
+         "/p/a.pas", "", "program P; begin end."},
+        {"rename", Rename, Text, "/p/a.pas", "lib/Apple.pas",
+         "program P; // uses 'c.pas'\n\nuses\n  SysUtils,\n  Apple in 'lib/Apple.pas',\n"
+         "  B in 'Units\\B.pas' {Form},\n  C in 'c.pas';\n\n{$R *.res}\nbegin\nend.\n"},
+        {"rename: a quote in the new name", Rename,
+         "program P;\nuses Other in 'a.pas';\nbegin end.", "/p/a.pas", "it's.pas",
+         "program P;\nuses Other in 'it''s.pas';\nbegin end."},
+        {"rename: not in the clause", Rename, Text, "/p/x.pas", "y.pas", std::nullopt},
     };
     for (const TCase& C : Cases) {
         SCOPED_TRACE(C.Name);
-        EXPECT_EQ(UsesClause::RemoveEntry(Text, "uses", Folder, C.File), C.Removed);
+        EXPECT_EQ(C.Edit == Add ? UsesClause::AddEntry(C.Text, C.Keyword, "New", "new/n.pas")
+                  : C.Edit == Remove
+                      ? UsesClause::RemoveEntry(C.Text, C.Keyword, "/p", C.File)
+                      : UsesClause::RenameEntry(C.Text, C.Keyword, "/p", C.File, C.To),
+                  C.Expected);
     }
-    // The only entry takes the clause with it, leaving no stack of blank lines.
-    const std::pair<std::string, std::string> Whole[] = {
-        {"program P;\nuses\n  A in 'a.pas';\nbegin\nend.\n", "program P;\nbegin\nend.\n"},
-        {"program P;\r\n\r\nuses\r\n  A in 'a.pas';\r\n\r\nbegin\r\nend.\r\n",
-         "program P;\r\n\r\nbegin\r\nend.\r\n"},
-        {"program P; uses A in 'a.pas'; begin end.", "program P; begin end."},
-    };
-    for (const auto& [Before, After] : Whole)
-        EXPECT_EQ(UsesClause::RemoveEntry(Before, "uses", Folder, "/p/a.pas"), After);
-
-    EXPECT_EQ(UsesClause::RenameEntry(Text, "uses", Folder, "/p/a.pas", "lib/Apple.pas"),
-              "program P; // uses 'c.pas'\n\nuses\n  SysUtils,\n  Apple in 'lib/Apple.pas',\n"
-              "  B in 'Units\\B.pas' {Form},\n  C in 'c.pas';\n\n{$R *.res}\nbegin\nend.\n");
-    EXPECT_EQ(UsesClause::RenameEntry("program P;\nuses Other in 'a.pas';\nbegin end.", "uses",
-                                      Folder, "/p/a.pas", "it's.pas"),
-              "program P;\nuses Other in 'it''s.pas';\nbegin end.");
-    EXPECT_EQ(UsesClause::RenameEntry(Text, "uses", Folder, "/p/x.pas", "y.pas"), std::nullopt);
 }
 
-TEST(UsesClauseTest, ProjectMenuEditsTheProjectFileOnDisk) {
-    TTestHome Home;
-    TTempDir Dir;
+TEST_F(MainWindowTest, TheProjectMenuEditsTheProjectFileOnDisk) {
     const std::string Before = "program Tasks;\r\n\r\nuses\r\n  Main in 'main.pas';\r\n\r\n"
                                "begin\r\nend.\r\n";
     const std::string Dpr = Dir.Write("tasks.dpr", Before);
     const std::string Main = Dir.Write("main.pas", "unit Main;\r\nend.\r\n");
     Dir.Write("other.pas", "unit Other;\nend.\n");
-    TWindow W;
-    ASSERT_EQ(W->openProject(QString::fromStdString(Dpr)), "");
+    Open(Dpr);
     auto Project = W->Project();
 
     // Add a new unit: created, named in the clause, in the project.
@@ -616,12 +528,10 @@ TEST(UsesClauseTest, ProjectMenuEditsTheProjectFileOnDisk) {
     EXPECT_EQ(ReadBytes(Dpr), "program Tasks;\r\n\r\nbegin\r\nend.\r\n");
 }
 
-TEST(UsesClauseTest, FolderProjectsTakeOnlyFilesUnderTheirFolder) {
-    TTestHome Home;
-    TTempDir Dir, Elsewhere;
+TEST_F(MainWindowTest, FolderProjectsTakeOnlyFilesUnderTheirFolder) {
+    TTempDir Elsewhere;
     Dir.Write("a.c", "int a;\n");
-    TWindow W;
-    ASSERT_EQ(W->openProject(QString::fromStdString(Dir.File(""))), "");
+    Open("");
     EXPECT_FALSE(W->AddProjectFile(Elsewhere.File("x.c")));
     EXPECT_FALSE(fs::exists(Elsewhere.File("x.c")));
     ASSERT_TRUE(W->AddProjectFile(Dir.File("notes.txt")));
@@ -632,36 +542,21 @@ TEST(UsesClauseTest, FolderProjectsTakeOnlyFilesUnderTheirFolder) {
     EXPECT_TRUE(W->Project()->Contains(Dir.File("a.c")));
 }
 
-TEST(MainWindowTest, ChangesOnDiskReachTheProjectAndTheEditors) {
-    TTestHome Home;
-    TTempDir Dir;
+TEST_F(MainWindowTest, ChangesOnDiskReachTheProjectAndTheEditors) {
     const std::string A = Dir.Write("a.c", "int a;\n");
-    TWindow W;
-    ASSERT_EQ(W->openProject(QString::fromStdString(Dir.File(""))), "");
-    ASSERT_EQ(W->openFile(QString::fromStdString(A)), "");
-    auto WaitFor = [](const std::function<bool()>& Done) {
-        for (int I = 0; I < 2000 && !Done(); ++I)
-            QTest::qWait(10);
-        return Done();
-    };
+    Open("", {A});
     // Another program adds a source file and rewrites the open one.
     Dir.Write("b.c", "int b;\n");
-    const auto Time = fs::last_write_time(A);
-    Dir.Write("a.c", "int changed;\n");
-    fs::last_write_time(A, Time + std::chrono::seconds(5));
+    WriteLater(A, "int changed;\n");
     EXPECT_TRUE(WaitFor([&] { return W->Project()->Contains(Dir.File("b.c")); }));
     EXPECT_TRUE(WaitFor([&] {
         return W->Editors()->EditorOf(A)->toPlainText() == "int changed;\n";
     })) << W->Editors()->EditorOf(A)->toPlainText().toStdString();
 }
 
-TEST(MainWindowTest, ChangesWithoutAnEditorEnableSaveAllAndDiscardDropsThem) {
-    TTestHome Home;
-    TTempDir Dir;
+TEST_F(MainWindowTest, ChangesWithoutAnEditorEnableSaveAllAndDiscardDropsThem) {
     const std::string A = Dir.Write("a.c", "int a;\n");
-    const QString Folder = QString::fromStdString(Dir.File(""));
-    TWindow W;
-    ASSERT_EQ(W->openProject(Folder), "");
+    Open("");
     QAction* SaveAll = W->findChild<QAction*>("FileSaveAllCommand");
     ASSERT_NE(SaveAll, nullptr);
     ProcessEvents();
@@ -686,22 +581,18 @@ TEST(MainWindowTest, ChangesWithoutAnEditorEnableSaveAllAndDiscardDropsThem) {
     }
     EXPECT_EQ(FindDocModule(A), nullptr) << "the discarded changes stay loaded";
     EXPECT_EQ(ReadBytes(A), "int a;\n");
-    ASSERT_EQ(W->openProject(Folder), "");
+    Open("");
     auto Again = OpenModule(A);
     ASSERT_TRUE(Again);
     EXPECT_EQ(Again.Value()->GetBuffer()->GetText(), "int a;\n");
     EXPECT_FALSE(Again.Value()->GetModified());
 }
 
-TEST(MainWindowTest, QuittingWithoutCancelAsksAboutEveryModifiedEditor) {
-    TTestHome Home;
-    TTempDir Dir;
+TEST_F(MainWindowTest, QuittingWithoutCancelAsksAboutEveryModifiedEditor) {
     const std::string A = Dir.Write("a.c", "int a;\n");
     const std::string B = Dir.Write("b.c", "int b;\n");
-    TWindow W;
-    ASSERT_EQ(W->openProject(QString::fromStdString(Dir.File(""))), "");
+    Open("", {A, B});
     for (const std::string& File : {A, B}) {
-        ASSERT_EQ(W->openFile(QString::fromStdString(File)), "");
         TCodeEditor* Editor = W->Editors()->EditorOf(File);
         ASSERT_NE(Editor, nullptr);
         Editor->SetCursorOffset(0);
@@ -728,86 +619,15 @@ TEST(MainWindowTest, QuittingWithoutCancelAsksAboutEveryModifiedEditor) {
 // ---------------------------------------------------------------------------------------------
 // Start-up and shut-down
 
-TEST(HostSessionTest, PackageWindowsGoBeforeTheirPackage) {
-    TTestHome Home;
-    const std::string Report = Home.Dir.File("report.txt");
-    ::setenv("TODOLIST_FAKE_PACKAGE_REPORT", Report.c_str(), 1);
-    TStartupOptions Options;
-    Options.NoDefaultPackages = true;
-    Options.Packages = {TODO_FAKE_PACKAGE};
-    {
-        THostSession Session(Options);
-        Session.Start();
-        ASSERT_EQ(Session.Packages().Packages().size(), 1u);
-        TMainWindow* Main = Session.MainWindow();
-        ASSERT_NE(Main->findChild<TDockableForm*>("FakePackageForm"), nullptr)
-            << "the package made its window when the main window was created";
-        Session.Shutdown();
-        EXPECT_EQ(Session.MainWindow(), nullptr);
-    }
-    ::unsetenv("TODOLIST_FAKE_PACKAGE_REPORT");
-    EXPECT_EQ(ReadBytes(Report), "window freed\nfield cleared\nservices cleared\n");
-    EXPECT_TRUE(EditorActionLists().empty());
-    EXPECT_EQ(MainProjectGroup().ActiveProject(), nullptr);
-}
-
-TEST(HostSessionTest, ABrokenPackageIsReportedAndStartUpGoesOn) {
-    TTestHome Home;
-    TTempDir Dir;
-    const std::string Project = Dir.Write("a.c", "int a;\n");
-    TStartupOptions Options;
-    Options.NoDefaultPackages = true;
-    Options.Packages = {Dir.Write("broken.so", "not a library")};
-    Options.Project = Dir.File("");
-    THostSession Session(Options);
-    testing::internal::CaptureStderr();
-    Session.Start();
-    const std::string Err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(Err.find("Could not load package " + Dir.File("broken.so")), std::string::npos)
-        << Err;
-    ASSERT_NE(Session.MainWindow(), nullptr);
-    EXPECT_NE(Session.MainWindow()->projectFileName(), "");
-    Session.Shutdown();
-    // The project is remembered for the next start.
-    EXPECT_EQ(TIniFile(Home.Dir.File("todolist.ini")).ReadString("Desktop Host", "LastProject", ""),
-              NormalizeFileName(Dir.File("")));
-}
-
-TEST(HostSessionTest, OnePackageFailingToStartDoesNotStopTheOthers) {
-    TTestHome Home;
-    TStartupOptions Options;
-    Options.NoDefaultPackages = true;
-    int Started = 0;
-    // The handlers of four packages, in the order they subscribed.
-    const std::vector<TEvent<>::TToken> Tokens = {
-        EvMainFormCreated().Add([] { throw std::runtime_error("first package broke"); }),
-        EvMainFormCreated().Add([&] { ++Started; }),
-        EvMainFormCreated().Add([] { throw 42; }),
-        EvMainFormCreated().Add([&] { ++Started; }),
-    };
-    {
-        THostSession Session(Options);
-        testing::internal::CaptureStderr();
-        Session.Start();
-        const std::string Err = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(Started, 2);
-        EXPECT_NE(Err.find("A package failed to start: first package broke"), std::string::npos)
-            << Err;
-        EXPECT_NE(Err.find("A package failed to start: unknown error"), std::string::npos) << Err;
-        Session.Shutdown();
-    }
-    for (auto Token : Tokens)
-        EvMainFormCreated().Remove(Token);
-}
-
 namespace {
 std::string GFakePackageReport; // the fake package writes it when it is unloaded
 int GUnregistered = 0;          // calls of the C-file handler unregistration hook
 bool GPackageGoneFirst = false; // the package was unloaded before the unregistration
 } // namespace
 
-TEST(HostSessionTest, TheCLanguageUnitStopsBeforeThePackagesGo) {
-    // The hooks it registers through are a package's: they must be called while it is loaded.
+TEST(HostSessionTest, ShutDownFreesPackageWindowsAndStopsTheCUnitBeforeThePackagesGo) {
+    // The hooks the C language unit registers through are a package's: they must be called
+    // while it is loaded.
     TTestHome Home;
     GFakePackageReport = Home.Dir.File("report.txt");
     GUnregistered = 0;
@@ -825,12 +645,56 @@ TEST(HostSessionTest, TheCLanguageUnitStopsBeforeThePackagesGo) {
     {
         THostSession Session(Options);
         Session.Start();
+        ASSERT_EQ(Session.Packages().Packages().size(), 1u);
+        ASSERT_NE(Session.MainWindow()->findChild<TDockableForm*>("FakePackageForm"), nullptr)
+            << "the package made its window when the main window was created";
         Session.Shutdown();
+        EXPECT_EQ(Session.MainWindow(), nullptr);
     }
     ::unsetenv("TODOLIST_FAKE_PACKAGE_REPORT");
     RegisterCFileHandlerProc = SavedRegister;
     UnregisterCFileHandlerProc = SavedUnregister;
-    EXPECT_TRUE(fs::exists(GFakePackageReport)) << "the package was not unloaded";
+    EXPECT_EQ(ReadBytes(GFakePackageReport), "window freed\nfield cleared\nservices cleared\n");
+    EXPECT_TRUE(EditorActionLists().empty());
+    EXPECT_EQ(MainProjectGroup().ActiveProject(), nullptr);
     EXPECT_EQ(GUnregistered, 1);
     EXPECT_FALSE(GPackageGoneFirst);
+}
+
+TEST(HostSessionTest, BrokenPackagesAreReportedAndStartUpGoesOn) {
+    TTestHome Home;
+    TTempDir Dir;
+    Dir.Write("a.c", "int a;\n");
+    TStartupOptions Options;
+    Options.NoDefaultPackages = true;
+    Options.Packages = {Dir.Write("broken.so", "not a library")};
+    Options.Project = Dir.File("");
+    int Started = 0;
+    // The handlers of four loaded packages, in the order they subscribed.
+    const std::vector<TEvent<>::TToken> Tokens = {
+        EvMainFormCreated().Add([] { throw std::runtime_error("first package broke"); }),
+        EvMainFormCreated().Add([&] { ++Started; }),
+        EvMainFormCreated().Add([] { throw 42; }),
+        EvMainFormCreated().Add([&] { ++Started; }),
+    };
+    {
+        THostSession Session(Options);
+        testing::internal::CaptureStderr();
+        Session.Start();
+        const std::string Err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(Err.find("Could not load package " + Dir.File("broken.so")), std::string::npos)
+            << Err;
+        EXPECT_EQ(Started, 2);
+        EXPECT_NE(Err.find("A package failed to start: first package broke"), std::string::npos)
+            << Err;
+        EXPECT_NE(Err.find("A package failed to start: unknown error"), std::string::npos) << Err;
+        ASSERT_NE(Session.MainWindow(), nullptr);
+        EXPECT_NE(Session.MainWindow()->projectFileName(), "");
+        Session.Shutdown();
+    }
+    for (auto Token : Tokens)
+        EvMainFormCreated().Remove(Token);
+    // The project is remembered for the next start.
+    EXPECT_EQ(TIniFile(Home.Dir.File("todolist.ini")).ReadString("Desktop Host", "LastProject", ""),
+              NormalizeFileName(Dir.File("")));
 }
