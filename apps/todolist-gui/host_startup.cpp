@@ -3,11 +3,13 @@
 #include "main_window.h"
 
 #include "host/c_language.h"
+#include "host/comment_syntax.h"
 #include "host/events.h"
 #include "host/ini_file.h"
 #include "host/module.h"
 #include "host/packages.h"
 #include "host/parse_thread.h"
+#include "host/project_loader.h"
 #include "host/source_creators.h"
 #include "ui/shell/ide_services.h"
 #include "ui/shell/qt_clipboard.h"
@@ -102,7 +104,8 @@ std::string UsageText() {
            "\n"
            "Opens PROJECT (a Pascal project file .dpr/.lpr/.dpk, any other project file, or a\n"
            "folder) in the desktop program; without it, the project open when the program last\n"
-           "ended, if it still exists.\n"
+           "ended, if it still exists. A source file given instead is opened in an editor, in\n"
+           "the last project when it lies in that project's folder, else in its own folder.\n"
            "\n"
            "options:\n"
            "  --package FILE          load the package FILE too (repeatable)\n"
@@ -116,6 +119,26 @@ std::string UsageText() {
            "  TODOLIST_PACKAGE_DIR         the package folder instead of the default\n"
            "  TODOLIST_AUTOMATION_SOCKET   as --automation\n"
            "  TODOLIST_CONFIG              the settings file instead of the default\n";
+}
+
+TStartTarget StartTarget(const std::string& Given, const std::string& Last) {
+    std::error_code Ec;
+    const bool LastExists = !Last.empty() && fs::exists(Last, Ec);
+    if (Given.empty())
+        return {LastExists ? Last : std::string(), {}};
+    const bool SourceFile = fs::is_regular_file(Given, Ec) && !IsUsesClauseProjectFile(Given) &&
+                            LanguageOfFile(Given) != TLanguage::None;
+    if (!SourceFile)
+        return {Given, {}};
+    const fs::path File = fs::absolute(Given, Ec).lexically_normal();
+    if (LastExists) {
+        const fs::path LastPath = fs::absolute(Last, Ec).lexically_normal();
+        const fs::path Folder = fs::is_directory(LastPath, Ec) ? LastPath : LastPath.parent_path();
+        const fs::path Inside = File.lexically_relative(Folder);
+        if (!Inside.empty() && *Inside.begin() != "..")
+            return {Last, File.string()};
+    }
+    return {File.parent_path().string(), File.string()};
 }
 
 std::string DefaultPackageFolder() {
@@ -160,22 +183,23 @@ void THostSession::LoadPackages() {
 }
 
 void THostSession::OpenStartProject() {
-    std::string Path = FOptions.Project;
-    if (Path.empty()) {
-        // The last project only when it is still there: a moved project is no error.
-        Path = AppIniFile().ReadString(HostSection, "LastProject", "");
-        std::error_code Ec;
-        if (!Path.empty() && !fs::exists(Path, Ec))
-            Path.clear();
-    }
-    if (Path.empty()) {
+    // The last project only when it is still there: a moved project is no error.
+    const TStartTarget Target =
+        StartTarget(FOptions.Project, AppIniFile().ReadString(HostSection, "LastProject", ""));
+    if (Target.Project.empty()) {
         FMain->EnterDefaultDesktop();
         return;
     }
+    const std::string& Path = Target.Project;
     if (const QString Why = FMain->openProject(QString::fromStdString(Path)); !Why.isEmpty()) {
         Report("Open Project", "Could not open the project " + Path + ": " + Why.toStdString());
         FMain->EnterDefaultDesktop();
+        return;
     }
+    if (Target.File.empty())
+        return;
+    if (const QString Why = FMain->openFile(QString::fromStdString(Target.File)); !Why.isEmpty())
+        Report("Open File", "Could not open " + Target.File + ": " + Why.toStdString());
 }
 
 void THostSession::Start() {

@@ -42,6 +42,20 @@ TResult<TStartupOptions> ParseCommandLine(const std::vector<std::string>& Args);
 /// The text --help prints.
 std::string UsageText();
 
+/// What the program opens at start-up.
+struct TStartTarget {
+    std::string Project; ///< empty: no project (the default desktop)
+    std::string File;    ///< a file opened in an editor as well; empty: none
+};
+
+/// Decides what to open for PROJECT as given on the command line (Given, empty when none) and
+/// the last project (Last, empty when none). A source file that is not a project file, as a file
+/// manager hands over a double-clicked file, is opened in an editor: in the last project when
+/// the file lies under that project's folder, else in a folder project over the file's own
+/// folder. Anything else given is the project. Nothing given: the last project, when it still
+/// exists.
+TStartTarget StartTarget(const std::string& Given, const std::string& Last);
+
 /// Where the packages loaded at start-up live: $TODOLIST_PACKAGE_DIR when set and not empty,
 /// else ../lib/todolist/packages from the program's own folder (the same in the build tree and
 /// when installed). Needs the QApplication.

@@ -306,6 +306,13 @@ TEST_F(GuiEndToEnd, ARestartRestoresTheDesktop) {
     EXPECT_EQ(P.ColumnWidth(1), 30) << "an untouched column keeps its default";
     EXPECT_EQ(P.ColumnWidth(2), 145);
     ExpectCleanQuit();
+
+    // A unit handed over as a file manager does: opened in the project that holds it.
+    const std::string Other = Pascal + "/units/main_form.pas";
+    ASSERT_TRUE(P.Start({Other})) << P.Error();
+    EXPECT_TRUE(EndsWith(P.Ok("project").value_or(""), "tasks.dpr"));
+    EXPECT_TRUE(EndsWith(P.Ok("editor").value_or(""), "main_form.pas"));
+    ExpectCleanQuit();
 }
 
 /// The task lines of the Pascal example's NOTES.md, as the Markdown package lists them.

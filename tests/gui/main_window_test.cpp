@@ -184,6 +184,42 @@ TEST(CommandLineTest, ParsesOptionsAndRejectsMistakes) {
     }
 }
 
+TEST(CommandLineTest, ASourceFileGivenOpensInAnEditorInTheProjectThatHoldsIt) {
+    TTempDir D;
+    for (const char* Folder : {"app/units", "elsewhere"})
+        std::filesystem::create_directories(D.File(Folder));
+    D.Write("app/app.dpr", "program app; begin end.\n");
+    D.Write("app/units/a.pas", "unit a; end.\n");
+    D.Write("app/CMakeLists.txt", "project(x)\n");
+    D.Write("elsewhere/b.c", "int b;\n");
+    const std::string Dpr = D.File("app/app.dpr"), Unit = D.File("app/units/a.pas");
+    const std::string CFile = D.File("elsewhere/b.c"), Gone = D.File("moved/old.dpr");
+    const struct {
+        std::string Given, Last;
+        TStartTarget Expected;
+    } Cases[] = {
+        {"", Dpr, {Dpr, ""}},                     // the last project
+        {"", Gone, {"", ""}},                     // ...only while it exists
+        {Dpr, Gone, {Dpr, ""}},                   // a project file is the project
+        {D.File("app"), "", {D.File("app"), ""}}, // so is a folder
+        {D.File("app/CMakeLists.txt"), Dpr, {D.File("app/CMakeLists.txt"), ""}}, // not a source
+        {Unit, Dpr, {Dpr, Unit}},                               // in the last project's folder
+        {Unit, D.File("app"), {D.File("app"), Unit}},           // ...a folder project's too
+        {CFile, Dpr, {D.File("elsewhere"), CFile}},             // outside it: its own folder
+        {Unit, "", {D.File("app/units"), Unit}},                // no last project
+        {D.File("app/units/../units/a.pas"), Dpr, {Dpr, Unit}}, // spelled another way
+        {D.File("app/units/none.pas"),
+         Dpr,
+         {D.File("app/units/none.pas"), ""}}, // missing: an error later
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Given + " | " + C.Last);
+        const TStartTarget T = StartTarget(C.Given, C.Last);
+        EXPECT_EQ(T.Project, C.Expected.Project);
+        EXPECT_EQ(T.File, C.Expected.File);
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Menus as the packages use them
 
