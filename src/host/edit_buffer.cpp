@@ -230,9 +230,19 @@ TStatus TEditBuffer::Save() {
     // A new file gets 0644 less the umask, as from any editor.
     TAtomicWriteOptions Options;
     Options.Existing = Exists ? &St : nullptr;
+    // Writing and syncing the copy takes time: another program's save that lands meanwhile
+    // must not be renamed over either.
+    Options.StillSame = [&] {
+        struct stat Now;
+        const bool ExistsNow = ::stat(Target.c_str(), &Now) == 0;
+        return ExistsNow == Exists && (!Exists || StampOf(Now) == StampOf(St));
+    };
+    bool Abandoned = false;
     struct stat Written;
-    if (TStatus S = WriteFileAtomically(Target, FText, Options, nullptr, &Written); !S)
+    if (TStatus S = WriteFileAtomically(Target, FText, Options, &Abandoned, &Written); !S)
         return Fail(S.Message());
+    if (Abandoned)
+        return TStatus::Error(Name + " changed on disk while it was being saved; not overwritten");
 
     // rename keeps the inode and the modification time, so the copy's stamp is the file's.
     FStamp = StampOf(Written);
