@@ -1,4 +1,5 @@
 #include "host/edit_buffer.h"
+#include "host/file_io.h"
 
 #include "temp_dir.h"
 
@@ -80,6 +81,33 @@ TEST(EditBuffer, SaveKeepsEveryByteAndLeavesNoTemporaryFile) {
         ASSERT_TRUE(S.Ok()) << S.Message();
         EXPECT_EQ(ReadBytes(Path), Original + "{ TODO : x }");
         EXPECT_FALSE(B.GetModified());
+        EXPECT_EQ(Dir.Entries(), TNames{"unit.pas"});
+    }
+}
+
+TEST(AtomicWrite, ASaveThatLandsWhileTheCopyIsWrittenIsNeverOverwritten) {
+    // Whether the file existed before or not: the other program's bytes stay, the copy goes.
+    for (const bool Existed : {true, false}) {
+        SCOPED_TRACE(Existed);
+        TTempDir Dir;
+        const std::string Path = Dir.File("unit.pas");
+        struct stat St {};
+        if (Existed) {
+            Dir.Write("unit.pas", "ours");
+            ASSERT_EQ(::stat(Path.c_str(), &St), 0);
+        }
+        const TDiskStamp Before = StampOfFile(Path);
+        TAtomicWriteOptions Options;
+        Options.Existing = Existed ? &St : nullptr;
+        Options.StillSame = [&] {
+            std::ofstream(Path, std::ios::binary) << "theirs";
+            return StampOfFile(Path) == Before;
+        };
+        bool Abandoned = false;
+        const TStatus S = WriteFileAtomically(Path, "mine", Options, &Abandoned);
+        ASSERT_TRUE(S.Ok()) << S.Message();
+        EXPECT_TRUE(Abandoned);
+        EXPECT_EQ(ReadBytes(Path), "theirs");
         EXPECT_EQ(Dir.Entries(), TNames{"unit.pas"});
     }
 }
