@@ -32,8 +32,10 @@
 #include <QTextEdit>
 
 #include <cstdio>
+#include <initializer_list>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include <unistd.h>
 
@@ -224,13 +226,31 @@ TResult<QRect> CellRectOf(int Col, int Row) {
     return QRect(QPoint(R->Left, R->Top), QPoint(R->Right - 1, R->Bottom - 1));
 }
 
-/// A press, a move with the left button held (a drag), or a release of the left button.
-void SendMouse(QWidget* Target, QEvent::Type Type, const QPoint& At) {
-    const bool Held = Type == QEvent::MouseButtonPress || Type == QEvent::MouseMove;
-    const Qt::MouseButton Button = Type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent Event(Type, QPointF(At), QPointF(Target->mapToGlobal(At)), Button,
-                      Held ? Qt::MouseButtons(Qt::LeftButton) : Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(Target, &Event);
+/// Sends, in order, presses, moves with the left button held (a drag) and releases of the left
+/// button to Target; stops when Target goes (a click may close its window).
+void SendMouse(const QPointer<QWidget>& Target,
+               std::initializer_list<std::pair<QEvent::Type, QPoint>> Events) {
+    for (const auto& [Type, At] : Events) {
+        if (!Target)
+            return;
+        const bool Held = Type == QEvent::MouseButtonPress || Type == QEvent::MouseMove;
+        const Qt::MouseButton Button = Type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent Event(Type, QPointF(At), QPointF(Target->mapToGlobal(At)), Button,
+                          Held ? Qt::MouseButtons(Qt::LeftButton) : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(Target, &Event);
+    }
+}
+
+/// The error reply when the grid cell rectangle Cell cannot be clicked in Viewport; empty when
+/// it can.
+QString CellProblem(const TResult<QRect>& Cell, const QPointer<QWidget>& Viewport) {
+    if (!Cell)
+        return Error(QString::fromStdString(Cell.Status().Message()));
+    if (Cell.Value().isEmpty())
+        return Error(QStringLiteral("the cell is not on screen"));
+    if (!Viewport)
+        return Error(QStringLiteral("the to-do window closed"));
+    return {};
 }
 
 /// The grid of the To-Do window, found by its class name (the program does not link the
@@ -520,17 +540,11 @@ QString TAutomationServer::Execute(const QString& Line) {
             Grid->verticalScrollBar()->setValue(Numbers[1] - 1);
             Cell = CellRectOf(Numbers[0], Numbers[1]);
         }
-        if (!Cell)
-            return Error(QString::fromStdString(Cell.Status().Message()));
-        if (Cell.Value().isEmpty())
-            return Error(QStringLiteral("the cell is not on screen"));
-        if (!Viewport)
-            return Error(QStringLiteral("the to-do window closed"));
+        if (const QString Problem = CellProblem(Cell, Viewport); !Problem.isEmpty())
+            return Problem;
         const int X = Numbers[2] >= 0 ? Numbers[2] : Cell.Value().width() / 2;
         const QPoint At(Cell.Value().left() + X, Cell.Value().center().y());
-        SendMouse(Viewport, QEvent::MouseButtonPress, At);
-        if (Viewport)
-            SendMouse(Viewport, QEvent::MouseButtonRelease, At);
+        SendMouse(Viewport, {{QEvent::MouseButtonPress, At}, {QEvent::MouseButtonRelease, At}});
         return Ok();
     }
 
@@ -545,20 +559,14 @@ QString TAutomationServer::Execute(const QString& Line) {
             return Failure;
         const QPointer<QWidget> Viewport = Grid->viewport();
         const TResult<QRect> Header = CellRectOf(Numbers[0], 0);
-        if (!Header)
-            return Error(QString::fromStdString(Header.Status().Message()));
-        if (Header.Value().isEmpty())
-            return Error(QStringLiteral("the column is not on screen"));
-        if (!Viewport)
-            return Error(QStringLiteral("the to-do window closed"));
+        if (const QString Problem = CellProblem(Header, Viewport); !Problem.isEmpty())
+            return Problem;
         // The boundary is the first pixel right of the column, where the user grabs it.
         const int Y = Header.Value().center().y();
-        SendMouse(Viewport, QEvent::MouseButtonPress, QPoint(Header.Value().right() + 1, Y));
         const QPoint To(Header.Value().left() + Numbers[1], Y);
-        if (Viewport)
-            SendMouse(Viewport, QEvent::MouseMove, To);
-        if (Viewport)
-            SendMouse(Viewport, QEvent::MouseButtonRelease, To);
+        SendMouse(Viewport, {{QEvent::MouseButtonPress, QPoint(Header.Value().right() + 1, Y)},
+                             {QEvent::MouseMove, To},
+                             {QEvent::MouseButtonRelease, To}});
         return Ok();
     }
 
