@@ -123,6 +123,40 @@ TDiff DiffOf(const QString& Old, const QString& New) {
             static_cast<int>(New.size() - Suf)};
 }
 
+/// Makes the replacement of bytes [Start, End) of Synced by Bytes keep the line breaks the
+/// editor shows. The editor shows a lone "\r" as a line break of its own, but a "\r" directly
+/// followed by "\n" is one break: an edit that leaves a lone "\r" right before a "\n" would
+/// silently merge two breaks the user still sees, and every later position would map one byte
+/// off. So a line break typed right after a lone "\r" (in a file with "\n" endings) is written
+/// as "\r\n", which keeps the "\r" as it was and lets undo give back the very bytes; and when
+/// the text between a lone "\r" and a "\n" is deleted, the "\r" itself becomes the file's line
+/// ending. Either way the bytes show exactly what the editor shows, and the user's edit does
+/// what it did on screen. (Showing the bytes again instead would make a typed line break vanish,
+/// or two lines merge, under the user's hands.)
+///
+/// Only the start edge can join a pair: both edges are editor positions, which never fall
+/// between the "\r" and "\n" of a pair, so no pair is split; and the typed bytes never end in
+/// "\r" (the document turns every "\r" it is given into a block break, which the file's line
+/// ending replaces), so the end edge cannot join one either.
+void KeepLoneCrApart(std::string_view Synced, int& Start, int End, std::string& Bytes,
+                     std::string_view LineEnding) {
+    auto NextIsLf = [&] {
+        return Bytes.empty() ? static_cast<size_t>(End) < Synced.size() &&
+                                   Synced[static_cast<size_t>(End)] == '\n'
+                             : Bytes.front() == '\n';
+    };
+    // At most two rounds: a deletion takes in the "\r", whose replacement may in turn start
+    // with "\n" right after another lone "\r".
+    while (Start > 0 && Synced[static_cast<size_t>(Start) - 1] == '\r' && NextIsLf()) {
+        if (!Bytes.empty()) {
+            Bytes.insert(0, 1, '\r');
+            return;
+        }
+        --Start;
+        Bytes = LineEnding;
+    }
+}
+
 /// The gutter: a widget on the editor's left margin that the editor paints.
 class TLineNumberArea : public QWidget {
 public:
@@ -308,10 +342,12 @@ void TCodeEditor::OnContentsChanged() {
     bool InSync = false;
     FBuffer->WithText([&](std::string_view Text) { InSync = Text == FSynced; });
     if (InSync) {
-        const int Start = ByteOffsetOfEditorPos(FSynced, D.Start);
+        int Start = ByteOffsetOfEditorPos(FSynced, D.Start);
         const int End = ByteOffsetOfEditorPos(FSynced, D.OldEnd);
-        if (TStatus S = FBuffer->Replace(Start, End, Typed); S)
-            FSynced.replace(static_cast<size_t>(Start), static_cast<size_t>(End - Start), Typed);
+        std::string Bytes = Typed;
+        KeepLoneCrApart(FSynced, Start, End, Bytes, LineEnding());
+        if (TStatus S = FBuffer->Replace(Start, End, Bytes); S)
+            FSynced.replace(static_cast<size_t>(Start), static_cast<size_t>(End - Start), Bytes);
         else
             InSync = false; // the buffer refused (grew too large): fall back below
     }

@@ -38,12 +38,15 @@ int ByteOffsetOfEditorPos(std::string_view Bytes, int Pos);
 ///
 /// Buffer sync: a user edit replaces the changed bytes of the buffer at once (the changed range
 /// is the common prefix/suffix difference between the text the editor showed before and after,
-/// mapped to byte offsets; inserted line breaks take the file's line ending); the module's
-/// Modified() follows about 300 ms after the last edit. Changes others make to the buffer show
-/// when EvModuleModified is raised for the module (or Refresh is called): applied as one cursor
-/// edit, so the cursor, the scroll position and undo stay sane. A byte order mark is part of the
-/// text the editor shows (U+FEFF, zero-width), so it stays in the file and the byte offsets after
-/// it stay right. A file that is not valid UTF-8 is shown read-only and its bytes are never
+/// mapped to byte offsets; inserted line breaks take the file's line ending). No edit joins a
+/// lone CR (shown as a line break of its own) and an LF into one CR LF: a line break typed right
+/// after a lone CR is written CR LF, and a deletion between a lone CR and an LF turns the CR
+/// into the file's line ending, so the file keeps every line break the editor shows. The
+/// module's Modified() follows about 300 ms after the last edit. Changes others make to the buffer
+/// show when EvModuleModified is raised for the module (or Refresh is called): applied as one
+/// cursor edit, so the cursor, the scroll position and undo stay sane. A byte order mark is part of
+/// the text the editor shows (U+FEFF, zero-width), so it stays in the file and the byte offsets
+/// after it stay right. A file that is not valid UTF-8 is shown read-only and its bytes are never
 /// written by the editor.
 ///
 /// Main thread only. The module is shared with the host; the editor keeps it alive while it

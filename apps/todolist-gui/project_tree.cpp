@@ -138,7 +138,7 @@ bool EqualsNoCase(std::string_view A, std::string_view B) {
            });
 }
 
-/// The tokens of Pascal text; whitespace dropped, comments kept (they belong to entries).
+/// The tokens of Pascal text; whitespace dropped, comments kept (edits must keep them).
 std::vector<TToken> Tokenize(std::string_view Text) {
     std::vector<TToken> Tokens;
     size_t I = 0;
@@ -192,7 +192,8 @@ std::vector<TToken> Tokenize(std::string_view Text) {
     return Tokens;
 }
 
-/// One entry of a clause: its tokens (comments after it included) from First to Last.
+/// One entry of a clause: its tokens from First to Last, which are all the tokens between the
+/// separators around it (the comments before and after it included).
 struct TEntry {
     size_t First; // token indexes
     size_t Last;
@@ -326,6 +327,55 @@ std::optional<size_t> FindEntry(std::string_view Text, const std::vector<TToken>
     return NoCase;
 }
 
+/// True for a compiler directive: `{$...}` or `(*$...*)`.
+bool IsDirective(std::string_view Text, const TToken& T) {
+    const std::string_view S = Spelling(Text, T);
+    return T.Kind == TTokenKind::Comment && (S.starts_with("{$") || S.starts_with("(*$"));
+}
+
+bool HasLineBreak(std::string_view Text, size_t Start, size_t End) {
+    return Text.substr(Start, End - Start).find('\n') != std::string_view::npos;
+}
+
+bool IsBlank(char C) {
+    return C == ' ' || C == '\t';
+}
+
+struct TRange {
+    size_t Start;
+    size_t End;
+};
+
+/// The bytes to delete so that [Start, End) goes and the layout around it stays tidy: a range
+/// alone on its line takes the whole line (its line break too); otherwise, with EatBlanks, the
+/// blanks before it when it ends its line, or the blanks after it when blanks (or the line's
+/// start) come before it, so what stays keeps one gap. Line breaks that end other lines are
+/// never taken, so a `//` comment never swallows what follows it.
+TRange WithLayout(std::string_view Text, size_t Start, size_t End, bool EatBlanks) {
+    size_t Before = Start;
+    while (Before > 0 && IsBlank(Text[Before - 1]))
+        --Before;
+    size_t After = End;
+    while (After < Text.size() && IsBlank(Text[After]))
+        ++After;
+    std::optional<size_t> LineEnd;
+    if (After == Text.size())
+        LineEnd = After;
+    else if (Text[After] == '\n')
+        LineEnd = After + 1;
+    else if (Text.substr(After, 2) == "\r\n")
+        LineEnd = After + 2;
+    if (LineEnd && (Before == 0 || Text[Before - 1] == '\n'))
+        return {Before, *LineEnd};
+    if (!EatBlanks)
+        return {Start, End};
+    if (LineEnd)
+        return {Before, End};
+    if (Before < Start || Before == 0 || Text[Before - 1] == '\n')
+        return {Start, After};
+    return {Start, End};
+}
+
 std::string Splice(std::string_view Text, size_t Start, size_t End, std::string_view With) {
     std::string Result(Text.substr(0, Start));
     Result += With;
@@ -438,11 +488,56 @@ std::optional<std::string> RemoveEntry(std::string_view Text, std::string_view K
             SkipLineBreak(End);
         return Splice(Text, Start, End, "");
     }
-    if (*Index + 1 < Entries.size()) // up to the next entry, the comma with it
-        return Splice(Text, Tokens[Entries[*Index].First].Start,
-                      Tokens[Entries[*Index + 1].First].Start, "");
-    // The last entry: from the end of the one before it (the comma included).
-    return Splice(Text, Tokens[Entries[*Index - 1].Last].End, Tokens[Entries[*Index].Last].End, "");
+    // The entry is its tokens from its first word to its last, and it goes with exactly one
+    // comma. The comments and compiler directives around it stay: a directive such as
+    // {$IFDEF X} before an entry guards the entries up to its {$ENDIF}, and a comment before the
+    // entry or after its comma may be about the next entry or the whole list. Only plain
+    // comments between the entry and its comma (or semicolon) on the entry's own line go with
+    // it: there the form designer writes the entry's form name (`B in 'b.pas' {Form}`) and users
+    // put a note on that entry, which left behind would end up beside another entry.
+    const TEntry& E = Entries[*Index];
+    const auto IsComment = [&](size_t T) { return Tokens[T].Kind == TTokenKind::Comment; };
+    size_t First = E.First;
+    while (IsComment(First)) // stops at the path, which an entry found here has
+        ++First;
+    size_t Last = E.Last;
+    while (IsComment(Last))
+        --Last;
+    while (Last < E.Last && IsComment(Last + 1) && !IsDirective(Text, Tokens[Last + 1]) &&
+           !HasLineBreak(Text, Tokens[Last].End, Tokens[Last + 1].Start))
+        ++Last;
+    // The comma after the entry, else the one before it (the last entry has none after it);
+    // one that touches the entry (no comment between) is preferred, so the two go together.
+    const bool CommaAfter = IsSymbol(Text, Tokens[E.Last + 1], ',');
+    const bool CommaBefore = IsSymbol(Text, Tokens[E.First - 1], ',');
+    std::optional<size_t> Comma;
+    bool Touches = false;
+    if (CommaAfter && Last == E.Last) {
+        Comma = E.Last + 1;
+        Touches = true;
+    } else if (CommaBefore && First == E.First) {
+        Comma = E.First - 1;
+        Touches = true;
+    } else if (CommaAfter) {
+        Comma = E.Last + 1;
+    } else if (CommaBefore) {
+        Comma = E.First - 1;
+    }
+    const size_t Start = Tokens[First].Start;
+    const size_t End = Tokens[Last].End;
+    if (Touches) {
+        const TRange R = WithLayout(Text, std::min(Start, Tokens[*Comma].Start),
+                                    std::max(End, Tokens[*Comma].End), true);
+        return Splice(Text, R.Start, R.End, "");
+    }
+    // A comment stands between the entry and its comma: each goes on its own.
+    const TRange Entry = WithLayout(Text, Start, End, true);
+    if (!Comma)
+        return Splice(Text, Entry.Start, Entry.End, "");
+    const TRange Sep = WithLayout(Text, Tokens[*Comma].Start, Tokens[*Comma].End, false);
+    const auto [Early, Late] =
+        Sep.Start < Entry.Start ? std::pair(Sep, Entry) : std::pair(Entry, Sep);
+    return Splice(Splice(Text, Late.Start, Late.End, ""), Early.Start, Early.End, "");
 }
 
 std::optional<std::string> RenameEntry(std::string_view Text, std::string_view Keyword,

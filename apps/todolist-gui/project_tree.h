@@ -63,8 +63,12 @@ std::optional<std::string> AddEntry(std::string_view Text, std::string_view Keyw
                                     std::string_view UnitName, std::string_view Path);
 
 /// Text without the entry whose `in '...'` path names FileName (an absolute, normalised name;
-/// paths are resolved against ProjectFolder, backslashes read as separators). The last entry
-/// takes the whole clause with it. Nothing when no entry names the file.
+/// paths are resolved against ProjectFolder, backslashes read as separators). The only entry
+/// takes the whole clause with it. Any other goes with exactly one comma (the one after it, or
+/// for the final entry the one before it; one with no comment in between is preferred) and the
+/// blank lines or blanks that would be left; the comments and compiler directives around it
+/// stay, except plain comments on its line between it and its comma or semicolon (a form name,
+/// a note on it). Nothing when no entry names the file.
 std::optional<std::string> RemoveEntry(std::string_view Text, std::string_view Keyword,
                                        const std::string& ProjectFolder,
                                        const std::string& FileName);
