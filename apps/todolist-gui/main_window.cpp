@@ -317,14 +317,21 @@ void TMainWindow::UpdateActions() {
 
     const bool UsesClause = FScope && FScope->UsesClauseProject();
     const std::string Selected = FProjectTree->SelectedFile();
+    // The to-do file goes with the project: it is named after the project file and follows a
+    // Rename Project, and no uses clause names it.
+    const bool ToDoFile =
+        FScope && !Selected.empty() && NormalizeFileName(Selected) == FScope->ToDoFileName();
     FAddFileCmd->setEnabled(FProject != nullptr);
-    FRemoveFileCmd->setEnabled(UsesClause && !Selected.empty());
+    FRemoveFileCmd->setEnabled(UsesClause && !Selected.empty() && !ToDoFile);
     FRemoveFileCmd->setToolTip(FProject && !UsesClause
                                    ? tr("A folder project holds every source file under its "
                                         "folder")
                                    : QString());
-    FRenameFileCmd->setEnabled(FProject != nullptr && !Selected.empty());
-    FRenameProjectCmd->setEnabled(FProject != nullptr);
+    FRenameFileCmd->setEnabled(FProject != nullptr && !Selected.empty() && !ToDoFile);
+    // A folder project is named after its folder: RenameProjectTo refuses it.
+    FRenameProjectCmd->setEnabled(UsesClause);
+    FRenameProjectCmd->setToolTip(
+        FProject && !UsesClause ? tr("A folder project is named after its folder") : QString());
 }
 
 void TMainWindow::PostActionUpdate() {
@@ -512,13 +519,8 @@ QString TMainWindow::projectFileName() const {
 
 bool TMainWindow::CloseProjectFiles(bool MayCancel, QString& Why) {
     SaveDesktop();
-    if (!MayCancel) {
-        CloseEditorsWithoutCancel();
-    } else if (!FEditors->CloseAll()) {
-        Why = tr("cancelled: an editor has unsaved changes");
-        return false;
-    }
-    // Files a package changed without an editor (the to-do file) would be lost silently.
+    // Files a package changed without an editor (the to-do file) would be lost silently. Asked
+    // about before any editor closes, so that Cancel here leaves every tab open.
     for (auto Unsaved = UnsavedModulesWithoutEditor(); !Unsaved.empty();
          Unsaved = UnsavedModulesWithoutEditor()) {
         QStringList Names;
@@ -554,6 +556,12 @@ bool TMainWindow::CloseProjectFiles(bool MayCancel, QString& Why) {
             return false;
         }
         // Nobody can cancel: ask again about what is still unsaved.
+    }
+    if (!MayCancel) {
+        CloseEditorsWithoutCancel();
+    } else if (!FEditors->CloseAll()) {
+        Why = tr("cancelled: an editor has unsaved changes");
+        return false;
     }
     StopWatching();
     std::vector<std::string> Files;
@@ -605,21 +613,12 @@ void TMainWindow::CloseEditorsWithoutCancel() {
 }
 
 std::vector<std::shared_ptr<TModule>> TMainWindow::UnsavedModulesWithoutEditor() const {
-    std::vector<std::shared_ptr<TModule>> Modules;
-    if (!FProject)
-        return Modules;
-    std::vector<std::string> Files{FProject->GetFileName()};
-    for (const auto& Entry : FProject->GetUsesList())
-        Files.push_back(Entry->GetFileName());
-    if (FScope)
-        Files.push_back(FScope->ToDoFileName());
-    for (const std::string& File : Files) {
-        std::shared_ptr<TModule> Module = FindDocModule(File);
-        if (Module && !Module->HasView() &&
-            (Module->GetModified() || Module->GetBuffer()->GetModified()) &&
-            std::find(Modules.begin(), Modules.end(), Module) == Modules.end())
-            Modules.push_back(Module);
-    }
+    // Any loaded file counts, not only the project's: a package may change a file whose editor
+    // was closed while its module stayed loaded.
+    std::vector<std::shared_ptr<TModule>> Modules = LoadedModules();
+    std::erase_if(Modules, [](const std::shared_ptr<TModule>& Module) {
+        return Module->HasView() || !(Module->GetModified() || Module->GetBuffer()->GetModified());
+    });
     return Modules;
 }
 
@@ -671,9 +670,18 @@ void TMainWindow::ApplyFileChanges(const std::vector<TFileChange>& Changes) {
     if (Changes.empty())
         return;
     const TFileChangesOutcome Outcome = ::ApplyFileChanges(FProject.get(), FScope.get(), Changes);
-    for (const TFileChange& Change : Changes)
-        if (!Change.FileName.empty() && FEditors->EditorOf(Change.FileName))
-            FEditors->FileChangedOnDisk(Change.FileName);
+    const bool Lost = std::any_of(Changes.begin(), Changes.end(), [](const TFileChange& C) {
+        return C.Kind == TFileChangeKind::Rescan;
+    });
+    if (Lost) {
+        // Which files changed is unknown: every editor checks its file.
+        for (const std::string& File : FEditors->OpenFiles())
+            FEditors->FileChangedOnDisk(File);
+    } else {
+        for (const TFileChange& Change : Changes)
+            if (!Change.FileName.empty() && FEditors->EditorOf(Change.FileName))
+                FEditors->FileChangedOnDisk(Change.FileName);
+    }
     if (Outcome == TFileChangesOutcome::ReloadProject && FProject) {
         if (TStatus S = LoadAndActivate(FProjectPath); !S)
             Warn("cannot load the project again: " + S.Message());
@@ -964,6 +972,8 @@ TStatus TMainWindow::RemoveProjectFile(const std::string& FileName) {
     const std::string ProjectFile = FProject->GetFileName();
     if (File == ProjectFile)
         return TStatus::Error("the project file cannot be removed from its project");
+    if (FScope && File == FScope->ToDoFileName())
+        return TStatus::Error("the to-do file cannot be removed from its project");
     const std::string Keyword = UsesClause::KeywordFor(ProjectFile);
     const std::string Folder = fs::path(ProjectFile).parent_path().string();
     if (TStatus S = EditUsesClause(
@@ -1001,6 +1011,9 @@ TStatus TMainWindow::RenameProjectFile(const std::string& OldName, const std::st
     const std::string ProjectFile = FProject->GetFileName();
     if (Old == ProjectFile)
         return TStatus::Error("the project file is renamed with the project (Rename Project)");
+    if (FScope && Old == FScope->ToDoFileName())
+        return TStatus::Error("the to-do file is named after the project: it follows Rename "
+                              "Project");
     if (!FProject->Contains(Old))
         return TStatus::Error(Old + " is not in the project");
     if (Old == New)

@@ -98,10 +98,12 @@ public:
     ///
     /// AddProjectFile: adds FileName (created empty when missing) to the project.
     TStatus AddProjectFile(const std::string& FileName);
-    /// Removes FileName from a uses-clause project (the file stays on disk).
+    /// Removes FileName from a uses-clause project (the file stays on disk); refused for the
+    /// project file and the to-do file.
     TStatus RemoveProjectFile(const std::string& FileName);
-    /// Renames a file of the project on disk (refused when NewName exists), its loaded module,
-    /// its uses-clause entry and its project entry.
+    /// Renames a file of the project on disk (refused when NewName exists, and for the project
+    /// file and the to-do file, which follow RenameProjectTo), its loaded module, its
+    /// uses-clause entry and its project entry.
     TStatus RenameProjectFile(const std::string& OldName, const std::string& NewName);
     /// Renames the project file on disk (the extension stays; refused when the target exists or
     /// the project file does not exist), then the project (RenameProject: the to-do file follows
@@ -109,7 +111,8 @@ public:
     TStatus RenameProjectTo(const std::string& NewFileName);
 
     /// Applies a batch of changes from the file watcher (posted to the main thread): host
-    /// events, editors told of their files, the project reloaded when the batch asks for it.
+    /// events, editors told of their files (every open one when the batch says events were
+    /// lost), the project reloaded when the batch asks for it.
     void ApplyFileChanges(const std::vector<TFileChange>& Changes);
 
     // IIDEServices
@@ -138,10 +141,10 @@ private:
     void UpdateStatus();
     void UpdateTitle();
 
-    /// Closes the project: saves its desktop, closes editors (may be cancelled), asks about the
-    /// files changed without an editor (Discard closes their modules, dropping the changes),
-    /// stops the watcher, makes no project active and closes the unmodified modules of its
-    /// files.
+    /// Closes the project: saves its desktop, asks about the files changed without an editor
+    /// (Discard closes their modules, dropping the changes), then closes the editors (either
+    /// may be cancelled; nothing is closed when the first question is), stops the watcher,
+    /// makes no project active and closes the unmodified modules of its files.
     bool CloseProjectFiles(bool MayCancel, QString& Why);
     /// Closes every editor when nobody can cancel: Save or Discard for each modified one, in
     /// tab order, asked again after a failed save.
@@ -150,8 +153,8 @@ private:
     /// that runs). Any thread.
     void PostActionUpdate();
     TStatus LoadAndActivate(const std::string& Path);
-    /// The loaded modules of the project's files (its to-do file included) that have unsaved
-    /// changes and no editor: what a package changed on its own.
+    /// Every loaded module that has unsaved changes and no editor, the project's or not (its
+    /// to-do file, a file whose tab was closed): what a package changed on its own.
     std::vector<std::shared_ptr<TModule>> UnsavedModulesWithoutEditor() const;
     /// Saves those; false (after a message box) when one could not be saved.
     bool SaveModulesWithoutEditor();

@@ -156,22 +156,39 @@ TStatus TMarkdownTaskItem::Rewrite(TEditBuffer& Buffer, bool Value) const {
 TStatus TMarkdownTaskItem::SetChecked(bool Value) {
     if (Value == FTask.Checked)
         return {};
-    if (auto Module = FindDocModule(FFileName)) {
-        if (TStatus S = Rewrite(*Module->GetBuffer(), Value); !S)
+    // In memory only where the user sees the change and saves it with the rest of the editor's
+    // text, or where unsaved changes wait already (saving here would write them unasked). A
+    // module loaded without an editor (one whose tab was closed) is otherwise written at once:
+    // nothing would remind anyone to save it.
+    std::shared_ptr<TModule> Loaded = FindDocModule(FFileName);
+    if (FindEditBuffer(FFileName) ||
+        (Loaded && (Loaded->GetModified() || Loaded->GetBuffer()->GetModified()))) {
+        if (TStatus S = Rewrite(*Loaded->GetBuffer(), Value); !S)
             return S;
-        Module->Modified(); // tells the list (and this package's manager) to read it again
+        Loaded->Modified(); // tells the list (and this package's manager) to read it again
         return {};
     }
     auto Opened = OpenModule(FFileName);
     if (!Opened)
         return Opened.Status();
     const auto& Module = Opened.Value();
-    TStatus S = Rewrite(*Module->GetBuffer(), Value);
+    const bool OpenedHere = Module != Loaded;
+    const auto& Buffer = Module->GetBuffer();
+    // A module kept loaded may hold bytes the file no longer has; the line is checked against
+    // the file as it is now.
+    TStatus S;
+    if (!OpenedHere && Buffer->ChangedOnDisk())
+        S = Buffer->Reload();
+    if (S)
+        S = Rewrite(*Buffer, Value);
     if (S)
         S = Module->Save(); // a temporary file renamed over it; refused if changed on disk
-    CloseModule(FFileName);
-    if (S)
-        NotifyModuleModified(FFileName); // the file changed on disk
+    if (OpenedHere)
+        CloseModule(FFileName);
+    else if (!S && Buffer->GetModified()) // the rewrite could not be saved: the file stays as is
+        (void)Buffer->Reload();
+    if (S || !OpenedHere)
+        NotifyModuleModified(FFileName); // the file, or the buffer the list reads, changed
     return S;
 }
 

@@ -60,10 +60,11 @@ public:
     int GetData() override { return FTask.Line; }
     std::string GetOwner() override { return {}; }
     bool IsValid() override { return true; }
-    /// Rewrites the one character between the brackets. In the file's loaded module when there
-    /// is one (then marked modified, not saved); else the file is loaded, changed, saved safely
-    /// and closed again. Refused, nothing changed, when the line no longer reads as it did.
-    /// Main thread only.
+    /// Rewrites the one character between the brackets. In the file's buffer (marked modified,
+    /// not saved) when it is open in an editor or has unsaved changes already; else in the file:
+    /// loaded (or the module loaded without an editor, read again when the file changed),
+    /// changed, saved safely, and closed again when it was loaded for this. Refused, nothing
+    /// changed, when the line no longer reads as it did. Main thread only.
     TStatus SetChecked(bool Value) override;
     /// Opens the file in an editor view and puts the cursor at the start of the line.
     TStatus Show() override;

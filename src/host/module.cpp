@@ -362,6 +362,16 @@ std::shared_ptr<TModule> FindDocModule(const std::string& FileName) {
     return It == T.Modules.end() ? nullptr : It->second;
 }
 
+std::vector<std::shared_ptr<TModule>> LoadedModules() {
+    std::vector<std::shared_ptr<TModule>> Modules;
+    auto& T = Table();
+    std::scoped_lock Lock(T.Lock);
+    Modules.reserve(T.Modules.size());
+    for (const auto& [Name, Module] : T.Modules)
+        Modules.push_back(Module);
+    return Modules;
+}
+
 TResult<std::shared_ptr<TModule>> OpenModule(const std::string& FileName) {
     return TModule::Load(FileName, true, MakePlainModule);
 }
@@ -443,6 +453,14 @@ TStatus CallDefaultOpenProc(const std::string& FileName, bool Show) {
         }
     }
     if (Viewed) {
+        // Nothing watches a file outside the project's folders, and a watcher may have lost
+        // events: an editor must not open on bytes the file no longer holds. A file deleted
+        // since keeps its text; unsaved changes are never dropped here.
+        const std::string Name = Viewed->GetFileName();
+        const auto& Buffer = Viewed->GetBuffer();
+        if (!Viewed->GetModified() && !Buffer->GetModified() && Buffer->ChangedOnDisk() &&
+            FileExists(Name) && Buffer->Reload())
+            NotifyModuleModified(Name);
         TEditView View(Viewed);
         EvViewNotification().Raise(&View, voInsert);
     }

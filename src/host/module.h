@@ -164,6 +164,9 @@ std::string NormalizeFileName(const std::string& FileName);
 /// The loaded module of FileName, or null. Names are compared after NormalizeFileName.
 std::shared_ptr<TModule> FindDocModule(const std::string& FileName);
 
+/// Every loaded module (those FindDocModule finds), ordered by file name: a snapshot.
+std::vector<std::shared_ptr<TModule>> LoadedModules();
+
 /// Loads FileName as a module without an editor view (TModule::Load with a plain TModule), or
 /// returns the module already loaded.
 TResult<std::shared_ptr<TModule>> OpenModule(const std::string& FileName);
@@ -183,7 +186,10 @@ std::shared_ptr<TEditBuffer> FindEditBuffer(const std::string& FileName);
 
 /// Opens FileName in an editor view (loading the module when needed); with Show the view
 /// becomes the active one. A new view raises EvViewNotification (voInsert), a newly active
-/// module EvModuleActivated, both after the table's lock is released.
+/// module EvModuleActivated, both after the table's lock is released. A module that stayed
+/// loaded without a view (its editor was closed) may have missed changes on disk: when it has
+/// no unsaved changes and its file changed, it is read again (and EvModuleModified raised)
+/// before the new view is announced.
 TStatus CallDefaultOpenProc(const std::string& FileName, bool Show);
 
 /// Closes the editor view of FileName; the module stays loaded. Raises EvViewNotification

@@ -6,6 +6,7 @@
 #include "host/project_loader.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 
 namespace {
@@ -40,21 +41,51 @@ void FollowUsesClause(IProject& Project, const TProjectScope& Scope) {
             Project.AddFile(F);
 }
 
+/// True for a file the watcher would have reported: a file of the project (its to-do file
+/// included), or one in a folder it watches.
+bool IsWatched(IProject* Project, const TProjectScope* Scope, const std::string& Name) {
+    if (!Scope)
+        return true; // nothing tells what is watched: every loaded file may have changed
+    if (Name == Scope->ProjectFileName() || Name == Scope->ToDoFileName() ||
+        (Project && Project->Contains(Name)))
+        return true;
+    const std::string Folder = std::filesystem::path(Name).parent_path().string();
+    return Scope->ShouldWatchFolder(Folder);
+}
+
+/// Lost events: any loaded file may have changed. Each one the watcher covers is read again
+/// unless it has unsaved changes, and announced, so the list and the editors follow.
+void ReloadEveryLoadedFile(IProject* Project, const TProjectScope* Scope) {
+    for (const auto& Module : LoadedModules()) {
+        const std::string Name = Module->GetFileName();
+        if (!IsWatched(Project, Scope, Name))
+            continue;
+        ReloadUnmodified(Name);
+        NotifyModuleModified(Name);
+    }
+}
+
 } // namespace
 
 TFileChangesOutcome ApplyFileChanges(IProject* Project, const TProjectScope* Scope,
                                      const std::vector<TFileChange>& Changes) {
     const bool Walked = Project && Scope && !Scope->UsesClauseProject();
     for (const TFileChange& C : Changes) {
-        if (C.Kind == TFileChangeKind::Rescan)
+        if (C.Kind == TFileChangeKind::Rescan) {
+            // Every named change is covered by reading everything again.
+            ReloadEveryLoadedFile(Project, Scope);
             return Project ? TFileChangesOutcome::ReloadProject : TFileChangesOutcome::Applied;
+        }
         const std::string& Name = C.FileName;
         if (Project && Scope && Name == Scope->ToDoFileName() && !Project->Contains(Name) &&
             C.Kind != TFileChangeKind::Deleted)
             return TFileChangesOutcome::ReloadProject;
         if (Project && Scope && Scope->UsesClauseProject() && Name == Scope->ProjectFileName() &&
             C.Kind != TFileChangeKind::Deleted) {
+            // The project file is a source file too: its loaded buffer and its items follow.
+            ReloadUnmodified(Name);
             FollowUsesClause(*Project, *Scope);
+            NotifyModuleModified(Name);
             continue;
         }
         switch (C.Kind) {

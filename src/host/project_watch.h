@@ -21,7 +21,10 @@ enum class TFileChangesOutcome {
 };
 
 /// Raises the events for Changes (main thread). Project and Scope may be null (no project):
-/// then only modified-module events are raised.
+/// then only modified-module events are raised. A Rescan entry (events were lost) reads every
+/// loaded file the watcher covers again (those with unsaved changes keep them) and raises
+/// modified-module for each; the rest of the batch is then moot, and a project is to be loaded
+/// again. A changed uses-clause project file is read again like any loaded file, then followed.
 TFileChangesOutcome ApplyFileChanges(IProject* Project, const TProjectScope* Scope,
                                      const std::vector<TFileChange>& Changes);
 
