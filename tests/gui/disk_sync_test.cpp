@@ -6,6 +6,7 @@
 #include "gui_fixture.h"
 #include "main_window.h"
 #include "project_tree.h"
+#include "tests/packages/fake_todo_services.h"
 
 #include "host/errors.h"
 #include "host/events.h"
@@ -30,21 +31,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-/// A main window as the program has it, closed down (project and editors) when it goes.
-struct TWindow {
-    TWindow() : Main(std::make_unique<TMainWindow>()) {
-        CorvaneIDEServices =
-            std::shared_ptr<IInterface>(static_cast<IIDEServices*>(Main.get()), [](IInterface*) {});
-    }
-    ~TWindow() {
-        Main->PrepareExit(false);
-        Main->DestroyPackageForms();
-        CorvaneIDEServices.reset();
-    }
-    TMainWindow* operator->() const { return Main.get(); }
-    std::unique_ptr<TMainWindow> Main;
-};
 
 void ProcessEvents() {
     QCoreApplication::processEvents();
@@ -162,29 +148,6 @@ TEST_F(DiskSyncTest, ALoadedFileChangedWithoutAnEditorIsSavedOrAskedAboutBeforeA
         CloseModule(File);
     }
 }
-
-namespace {
-
-/// Records what the markdown package asks of the to-do service.
-struct TFakeServices : IOTAToDoServices {
-    int AddManager(TRef<IOTAToDoManager> Manager) override {
-        Managers.push_back(std::move(Manager));
-        return static_cast<int>(Managers.size()) - 1;
-    }
-    int AddNotifier(TRef<IOTANotifier>) override { return 0; }
-    TRef<INTAToDoItem> GetItem(int Index) override { throw EListError(Index); }
-    int GetItemCount() override { return 0; }
-    void RemoveManager(int Index) override {
-        if (Index < 0 || Index >= static_cast<int>(Managers.size()))
-            throw EListError(Index);
-        Managers.erase(Managers.begin() + Index);
-    }
-    void RemoveNotifier(int) override {}
-    void UpdateList() override {}
-    std::vector<TRef<IOTAToDoManager>> Managers;
-};
-
-} // namespace
 
 TEST(MarkdownTickTest, ATickReachesTheFileUnlessAnEditorOrUnsavedChangesHoldIt) {
     TTestHome Home;

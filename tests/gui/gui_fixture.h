@@ -4,7 +4,10 @@
 
 #include "tests/host/temp_dir.h"
 
+#include "main_window.h"
+
 #include "host/ini_file.h"
+#include "ui/shell/ide_services.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -19,10 +22,26 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+/// A main window as the program has it, closed down (project and editors) when it goes.
+struct TWindow {
+    TWindow() : Main(std::make_unique<TMainWindow>()) {
+        CorvaneIDEServices =
+            std::shared_ptr<IInterface>(static_cast<IIDEServices*>(Main.get()), [](IInterface*) {});
+    }
+    ~TWindow() {
+        Main->PrepareExit(false);
+        Main->DestroyPackageForms();
+        CorvaneIDEServices.reset();
+    }
+    TMainWindow* operator->() const { return Main.get(); }
+    std::unique_ptr<TMainWindow> Main;
+};
 
 /// Temporary config, cache and settings for one test; the user's own are never touched.
 class TTestHome {

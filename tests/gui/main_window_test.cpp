@@ -38,21 +38,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-/// A main window as the program has it, closed down (project and editors) when it goes.
-struct TWindow {
-    TWindow() : Main(std::make_unique<TMainWindow>()) {
-        CorvaneIDEServices =
-            std::shared_ptr<IInterface>(static_cast<IIDEServices*>(Main.get()), [](IInterface*) {});
-    }
-    ~TWindow() {
-        Main->PrepareExit(false);
-        Main->DestroyPackageForms();
-        CorvaneIDEServices.reset();
-    }
-    TMainWindow* operator->() const { return Main.get(); }
-    std::unique_ptr<TMainWindow> Main;
-};
-
 /// A private home, a project folder and a main window over them.
 class MainWindowTest : public testing::Test {
 protected:

@@ -2,6 +2,7 @@
 // with a fake to-do service in place of the To-Do package.
 
 #include "../host/temp_dir.h"
+#include "fake_todo_services.h"
 #include "private_home.h"
 
 #include "host/canvas.h"
@@ -25,29 +26,6 @@
 namespace {
 
 const auto* const PrivateHome = testing::AddGlobalTestEnvironment(new TPrivateHome);
-
-/// Records what a package asks of the to-do service.
-struct TFakeServices : IOTAToDoServices {
-    int AddManager(TRef<IOTAToDoManager> Manager) override {
-        Managers.push_back(std::move(Manager));
-        ++Added;
-        return static_cast<int>(Managers.size()) - 1;
-    }
-    int AddNotifier(TRef<IOTANotifier>) override { return 0; }
-    TRef<INTAToDoItem> GetItem(int Index) override { throw EListError(Index); }
-    int GetItemCount() override { return 0; }
-    void RemoveManager(int Index) override {
-        if (Index < 0 || Index >= static_cast<int>(Managers.size()))
-            throw EListError(Index);
-        Managers.erase(Managers.begin() + Index);
-        ++Removed;
-    }
-    void RemoveNotifier(int) override {}
-    void UpdateList() override { ++Updates; }
-
-    std::vector<TRef<IOTAToDoManager>> Managers;
-    int Added = 0, Removed = 0, Updates = 0;
-};
 
 /// Counts the blocks it hands out and takes back. A shared object made with it frees its one
 /// block (object and control block together) only when the last std::weak_ptr to it is gone.
