@@ -138,7 +138,13 @@ TStartTarget StartTarget(const std::string& Given, const std::string& Last) {
         if (!Inside.empty() && *Inside.begin() != "..")
             return {Last, File.string()};
     }
-    return {File.parent_path().string(), File.string()};
+    // Walking the home or the root folder for one file would read and watch far too much: the
+    // file opens on its own there.
+    const fs::path Folder = File.parent_path();
+    const char* Home = std::getenv("HOME");
+    const bool TooWide = Folder == Folder.root_path() ||
+                         (Home && *Home && Folder == fs::path(Home).lexically_normal());
+    return {TooWide ? std::string() : Folder.string(), File.string()};
 }
 
 std::string DefaultPackageFolder() {
@@ -186,16 +192,15 @@ void THostSession::OpenStartProject() {
     // The last project only when it is still there: a moved project is no error.
     const TStartTarget Target =
         StartTarget(FOptions.Project, AppIniFile().ReadString(HostSection, "LastProject", ""));
-    if (Target.Project.empty()) {
-        FMain->EnterDefaultDesktop();
-        return;
-    }
     const std::string& Path = Target.Project;
-    if (const QString Why = FMain->openProject(QString::fromStdString(Path)); !Why.isEmpty()) {
+    if (Path.empty()) {
+        FMain->EnterDefaultDesktop();
+    } else if (const QString Why = FMain->openProject(QString::fromStdString(Path));
+               !Why.isEmpty()) {
         Report("Open Project", "Could not open the project " + Path + ": " + Why.toStdString());
         FMain->EnterDefaultDesktop();
-        return;
     }
+    // The file handed over opens even when its project could not.
     if (Target.File.empty())
         return;
     if (const QString Why = FMain->openFile(QString::fromStdString(Target.File)); !Why.isEmpty())

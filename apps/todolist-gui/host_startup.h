@@ -52,8 +52,8 @@ struct TStartTarget {
 /// the last project (Last, empty when none). A source file that is not a project file, as a file
 /// manager hands over a double-clicked file, is opened in an editor: in the last project when
 /// the file lies under that project's folder, else in a folder project over the file's own
-/// folder. Anything else given is the project. Nothing given: the last project, when it still
-/// exists.
+/// folder, unless that folder is the home or the root folder (then on its own: no project).
+/// Anything else given is the project. Nothing given: the last project, when it still exists.
 TStartTarget StartTarget(const std::string& Given, const std::string& Last);
 
 /// Where the packages loaded at start-up live: $TODOLIST_PACKAGE_DIR when set and not empty,

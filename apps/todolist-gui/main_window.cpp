@@ -328,10 +328,12 @@ void TMainWindow::UpdateActions() {
                                         "folder")
                                    : QString());
     FRenameFileCmd->setEnabled(FProject != nullptr && !Selected.empty() && !ToDoFile);
-    // A folder project is named after its folder: RenameProjectTo refuses it.
-    FRenameProjectCmd->setEnabled(UsesClause);
+    // A folder project is named after its folder, which has no file to rename: RenameProjectTo
+    // refuses it. A project opened from a file of its own renames that file.
+    const bool HasProjectFile = FProject && FileExists(FProject->GetFileName());
+    FRenameProjectCmd->setEnabled(HasProjectFile);
     FRenameProjectCmd->setToolTip(
-        FProject && !UsesClause ? tr("A folder project is named after its folder") : QString());
+        FProject && !HasProjectFile ? tr("A folder project is named after its folder") : QString());
 }
 
 void TMainWindow::PostActionUpdate() {

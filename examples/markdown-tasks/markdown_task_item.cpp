@@ -161,8 +161,10 @@ TStatus TMarkdownTaskItem::SetChecked(bool Value) {
     // module loaded without an editor (one whose tab was closed) is otherwise written at once:
     // nothing would remind anyone to save it.
     std::shared_ptr<TModule> Loaded = FindDocModule(FFileName);
-    if (FindEditBuffer(FFileName) ||
-        (Loaded && (Loaded->GetModified() || Loaded->GetBuffer()->GetModified()))) {
+    // Loaded is tested with the editor as well: a module opened on another thread since the
+    // first lookup is written through the safe path below.
+    if (Loaded && (FindEditBuffer(FFileName) || Loaded->GetModified() ||
+                   Loaded->GetBuffer()->GetModified())) {
         if (TStatus S = Rewrite(*Loaded->GetBuffer(), Value); !S)
             return S;
         Loaded->Modified(); // tells the list (and this package's manager) to read it again

@@ -325,28 +325,29 @@ TEST_F(DiskSyncTest, ReopeningAClosedTabShowsTheFileAsItIsNowUnlessItHasUnsavedC
 // The Project menu
 
 TEST_F(DiskSyncTest, ProjectCommandsAreOfferedOnlyWhereTheyWork) {
+    enum TKind { Folder, OwnFile, UsesClause }; // OwnFile: a folder project opened from a file
     const struct {
         const char* Name;
-        bool UsesClause;
+        TKind Kind;
         bool ToDoSelected; // else a unit
         bool Remove, RenameFile, RenameProject;
     } Cases[] = {
-        {"folder project, unit", false, false, false, true, false},
-        {"folder project, to-do file", false, true, false, false, false},
-        {"uses-clause project, unit", true, false, true, true, true},
-        {"uses-clause project, to-do file", true, true, false, false, true},
+        {"folder project, unit", Folder, false, false, true, false},
+        {"folder project, to-do file", Folder, true, false, false, false},
+        {"project of its own file, unit", OwnFile, false, false, true, true},
+        {"uses-clause project, unit", UsesClause, false, true, true, true},
+        {"uses-clause project, to-do file", UsesClause, true, false, false, true},
     };
     for (const auto& C : Cases) {
         SCOPED_TRACE(C.Name);
         TTempDir Project;
+        Project.Write("a.pas", "unit a;\nend.\n");
         std::string ProjectPath = Project.File("");
-        if (C.UsesClause) {
+        if (C.Kind == UsesClause)
             ProjectPath =
                 Project.Write("app.dpr", "program app;\nuses a in 'a.pas';\nbegin\nend.\n");
-            Project.Write("a.pas", "unit a;\nend.\n");
-        } else {
-            Project.Write("a.pas", "unit a;\nend.\n");
-        }
+        else if (C.Kind == OwnFile)
+            ProjectPath = Project.Write("plan.prj", "");
         // The to-do file is named after the project file.
         const std::string ToDo = Project.Write(
             fs::path(LoadProject(ProjectPath).Value().Scope->ToDoFileName()).filename().string(),

@@ -170,9 +170,11 @@ TEST(CommandLineTest, ParsesOptionsAndRejectsMistakes) {
 }
 
 TEST(CommandLineTest, ASourceFileGivenOpensInAnEditorInTheProjectThatHoldsIt) {
-    TTempDir D;
-    for (const char* Folder : {"app/units", "elsewhere"})
+    TTestHome Home; // HOME is Home.Dir/HOME
+    const TTempDir& D = Home.Dir;
+    for (const char* Folder : {"app/units", "elsewhere", "HOME"})
         std::filesystem::create_directories(D.File(Folder));
+    D.Write("HOME/x.c", "int x;\n");
     D.Write("app/app.dpr", "program app; begin end.\n");
     D.Write("app/units/a.pas", "unit a; end.\n");
     D.Write("app/CMakeLists.txt", "project(x)\n");
@@ -195,7 +197,8 @@ TEST(CommandLineTest, ASourceFileGivenOpensInAnEditorInTheProjectThatHoldsIt) {
         {D.File("app/units/../units/a.pas"), Dpr, {Dpr, Unit}}, // spelled another way
         {D.File("app/units/none.pas"),
          Dpr,
-         {D.File("app/units/none.pas"), ""}}, // missing: an error later
+         {D.File("app/units/none.pas"), ""}},               // missing: an error later
+        {D.File("HOME/x.c"), "", {"", D.File("HOME/x.c")}}, // the home folder is not walked
     };
     for (const auto& C : Cases) {
         SCOPED_TRACE(C.Given + " | " + C.Last);
