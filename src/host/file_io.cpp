@@ -71,6 +71,19 @@ TResult<std::string> FollowSymlink(const std::string& FileName) {
     return Resolved.string();
 }
 
+namespace {
+
+std::function<void(const fs::path&)>& BeforeReplaceHook() {
+    static std::function<void(const fs::path&)> Hook;
+    return Hook;
+}
+
+} // namespace
+
+void SetBeforeReplaceHookForTesting(std::function<void(const fs::path& Target)> Hook) {
+    BeforeReplaceHook() = std::move(Hook);
+}
+
 TStatus WriteFileAtomically(const fs::path& Target, std::string_view Text,
                             const TAtomicWriteOptions& Options, bool* Abandoned,
                             struct stat* Written) {
@@ -124,6 +137,8 @@ TStatus WriteFileAtomically(const fs::path& Target, std::string_view Text,
     if (Fd.Close() != 0)
         return FailWrite(errno);
 
+    if (BeforeReplaceHook())
+        BeforeReplaceHook()(Target);
     if (Options.StillSame && !Options.StillSame()) {
         ::unlink(Temp.c_str());
         if (Abandoned)

@@ -66,6 +66,12 @@ struct TAtomicWriteOptions {
     std::function<bool()> StillSame;
 };
 
+/// Test seam: when set, WriteFileAtomically calls Hook with the target once the copy is written
+/// and synced, before it asks StillSame, as if another program saved the file just then. Lets
+/// tests prove that every caller refuses to rename over such a save. Never set in the programs;
+/// set or cleared only while no write is under way.
+void SetBeforeReplaceHookForTesting(std::function<void(const std::filesystem::path& Target)> Hook);
+
 /// Puts Text in place of the file Target through a temporary copy in the same folder (written,
 /// given its permissions, synced, then renamed over Target), so that Target is never
 /// half-written; the rename is synced too where the file system allows. Every failure removes

@@ -85,29 +85,26 @@ TEST(EditBuffer, SaveKeepsEveryByteAndLeavesNoTemporaryFile) {
     }
 }
 
-TEST(AtomicWrite, ASaveThatLandsWhileTheCopyIsWrittenIsNeverOverwritten) {
-    // Whether the file existed before or not: the other program's bytes stay, the copy goes.
+TEST(EditBuffer, SaveRefusesWhenAnotherProgramSavesWhileTheCopyIsWritten) {
+    // Whether the file existed before or not: the other program's bytes stay, the copy goes,
+    // and the buffer keeps its changes for the user to decide.
     for (const bool Existed : {true, false}) {
         SCOPED_TRACE(Existed);
         TTempDir Dir;
         const std::string Path = Dir.File("unit.pas");
-        struct stat St {};
-        if (Existed) {
+        if (Existed)
             Dir.Write("unit.pas", "ours");
-            ASSERT_EQ(::stat(Path.c_str(), &St), 0);
-        }
-        const TDiskStamp Before = StampOfFile(Path);
-        TAtomicWriteOptions Options;
-        Options.Existing = Existed ? &St : nullptr;
-        Options.StillSame = [&] {
-            std::ofstream(Path, std::ios::binary) << "theirs";
-            return StampOfFile(Path) == Before;
-        };
-        bool Abandoned = false;
-        const TStatus S = WriteFileAtomically(Path, "mine", Options, &Abandoned);
-        ASSERT_TRUE(S.Ok()) << S.Message();
-        EXPECT_TRUE(Abandoned);
+        TEditBuffer B = Existed ? Load(Path) : TEditBuffer(Path, "", {});
+        ASSERT_TRUE(B.Insert(0, "mine ").Ok());
+        SetBeforeReplaceHookForTesting(
+            [](const fs::path& Target) { std::ofstream(Target, std::ios::binary) << "theirs"; });
+        const TStatus S = B.Save();
+        SetBeforeReplaceHookForTesting(nullptr);
+        ASSERT_FALSE(S.Ok());
+        EXPECT_NE(S.Message().find("changed on disk while it was being saved"), std::string::npos)
+            << S.Message();
         EXPECT_EQ(ReadBytes(Path), "theirs");
+        EXPECT_TRUE(B.GetModified());
         EXPECT_EQ(Dir.Entries(), TNames{"unit.pas"});
     }
 }
