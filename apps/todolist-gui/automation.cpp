@@ -430,14 +430,9 @@ QString TAutomationServer::Execute(const QString& Line) {
         RequestActionUpdate();
         if (!Action->isEnabled())
             return Error(QStringLiteral("disabled"));
-        // Queued: the action may open a modal dialog, whose loop would hold this reply back.
-        QMetaObject::invokeMethod(
-            Action,
-            [Action = QPointer<QAction>(Action)] {
-                if (Action)
-                    Action->trigger();
-            },
-            Qt::QueuedConnection);
+        // Queued: the action may open a modal dialog, whose loop would hold this reply back. The
+        // call is posted to the action, so it is dropped if the action goes first.
+        QMetaObject::invokeMethod(Action, &QAction::trigger, Qt::QueuedConnection);
         return Ok();
     }
 
@@ -511,13 +506,7 @@ QString TAutomationServer::Execute(const QString& Line) {
             if (!Button->isEnabled())
                 return Error(QStringLiteral("disabled"));
             // Queued: OK may open a message box with a loop of its own.
-            QMetaObject::invokeMethod(
-                Button,
-                [Button = QPointer<QAbstractButton>(Button)] {
-                    if (Button)
-                        Button->click();
-                },
-                Qt::QueuedConnection);
+            QMetaObject::invokeMethod(Button, &QAbstractButton::click, Qt::QueuedConnection);
             return Ok();
         }
         return Error(QStringLiteral("no button ") + Rest);
