@@ -1,15 +1,10 @@
-// End-to-end tests of the todolist command: run the real program on a copy of a small project and
+// End-to-end tests of scan, edit and delete: run the real program on a copy of a small project and
 // compare what it prints and what it leaves in the files with expected files.
+#include "cli_run.h"
+
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,101 +14,8 @@ namespace {
 
 const fs::path DataDir = fs::path(TODO_TEST_DATA_DIR) / "cli";
 
-std::string ReadAll(const fs::path& P) {
-    std::ifstream In(P, std::ios::binary);
-    std::stringstream S;
-    S << In.rdbuf();
-    return S.str();
-}
-
-std::string Quote(const std::string& S) {
-    std::string Q = "'";
-    for (char C : S)
-        Q += C == '\'' ? std::string("'\\''") : std::string(1, C);
-    return Q + "'";
-}
-
-struct TRun {
-    int Exit = -1;
-    std::string Out;
-    std::string Err;
-};
-
-/// A copy of the test project in a fresh temporary folder, removed at the end.
-class CliTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::random_device Rd;
-        Dir = fs::temp_directory_path() / ("todolist-cli-" + std::to_string(Rd()));
-        fs::create_directories(Dir);
-        fs::copy(DataDir / "project", Dir / "project", fs::copy_options::recursive);
-    }
-    void TearDown() override {
-        std::error_code Ec;
-        fs::permissions(Dir / "project", fs::perms::owner_all, fs::perm_options::add, Ec);
-        fs::remove_all(Dir, Ec);
-    }
-
-    /// Runs todolist with Args in the project folder.
-    TRun Run(const std::vector<std::string>& Args) {
-        std::string Cmd = "cd " + Quote((Dir / "project").string()) + " && " + Quote(TODOLIST_EXE);
-        for (const auto& A : Args)
-            Cmd += ' ' + Quote(A);
-        Cmd += " >" + Quote((Dir / "out").string()) + " 2>" + Quote((Dir / "err").string());
-        int Status = std::system(Cmd.c_str());
-        TRun R;
-        R.Exit = WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
-        R.Out = ReadAll(Dir / "out");
-        R.Err = ReadAll(Dir / "err");
-        return R;
-    }
-
-    std::string File(const std::string& Name) { return ReadAll(Dir / "project" / Name); }
-    std::string Original(const std::string& Name) { return ReadAll(DataDir / "project" / Name); }
-    std::string Expected(const std::string& Name) { return ReadAll(DataDir / "expected" / Name); }
-
-    fs::path Dir;
-};
-
-TEST_F(CliTest, ScanPrintsEveryItemOfTheTree) {
-    auto R = Run({"scan", "."});
-    EXPECT_EQ(R.Exit, 0) << R.Err;
-    EXPECT_EQ(R.Out, Expected("scan.txt"));
-    EXPECT_EQ(R.Err, "");
-}
-
-TEST_F(CliTest, ScanJsonGivesEveryFieldAndRange) {
-    auto R = Run({"scan", "--json", "main.pas", "crlf.c"});
-    EXPECT_EQ(R.Exit, 0) << R.Err;
-    EXPECT_EQ(R.Out, Expected("scan.jsonl"));
-}
-
-TEST_F(CliTest, ScanIsTheSameWithOneWorkerOrMany) {
-    auto One = Run({"scan", "--jobs", "1", "."});
-    auto Many = Run({"scan", "--jobs", "8", "."});
-    EXPECT_EQ(One.Out, Many.Out);
-}
-
-TEST_F(CliTest, ScanReportsProblemsAndGoesOn) {
-    auto R = Run({"scan", "missing.pas", "sub/notes.txt", "main.pas"});
-    EXPECT_EQ(R.Exit, 1);
-    EXPECT_NE(R.Err.find("missing.pas"), std::string::npos) << R.Err;
-    EXPECT_NE(R.Err.find("sub/notes.txt: not a recognised source file"), std::string::npos)
-        << R.Err;
-    EXPECT_NE(R.Out.find("main.pas:7:1: TODO 2 -oAnn -cUI: Fix the splitter"), std::string::npos);
-}
-
-struct TEditCase {
-    const char* Name;
-    std::vector<std::string> Args;
-    const char* File;    ///< the file the command changes
-    int Line;            ///< the one line that changes (1-based); every other byte stays
-    const char* NewLine; ///< what that line reads afterwards (a CR of CR LF included)
-    const char* Out;     ///< expected standard output
-};
-
-void PrintTo(const TEditCase& C, std::ostream* Os) {
-    *Os << C.Name;
+std::string Original(const std::string& Name) {
+    return ReadBytes(DataDir / "project" / Name);
 }
 
 /// Text with its Line-th line (1-based, lines split at LF) replaced by NewLine.
@@ -125,131 +27,111 @@ std::string WithLine(const std::string& Text, int Line, const std::string& NewLi
     return Text.substr(0, Start) + NewLine + (End == std::string::npos ? "" : Text.substr(End));
 }
 
-class CliEditTest : public CliTest, public ::testing::WithParamInterface<TEditCase> {};
+TEST(Cli, ScanPrintsEveryItemTheSameWithAnyNumberOfWorkersAndGoesOnAfterProblems) {
+    TCliRunner Cli(DataDir / "project");
+    const std::string Expected = ReadBytes(DataDir / "expected/scan.txt");
+    using TArgs = std::vector<std::string>; // the default is one worker per core
+    for (const TArgs& Args :
+         {TArgs{"scan", "."}, {"scan", "-j", "1", "."}, {"scan", "-j", "8", "."}})
+        EXPECT_EQ(Cli.Ok(Args), Expected) << Args.size();
+    EXPECT_EQ(Cli.Ok({"scan", "--json", "main.pas", "crlf.c"}),
+              ReadBytes(DataDir / "expected/scan.jsonl"));
 
-TEST_P(CliEditTest, RewritesOnlyTheComment) {
-    const auto& C = GetParam();
-    auto R = Run(C.Args);
-    EXPECT_EQ(R.Exit, 0) << R.Err;
-    EXPECT_EQ(R.Out, C.Out);
-    EXPECT_EQ(File(C.File), WithLine(Original(C.File), C.Line, C.NewLine));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CliEditTest,
-    ::testing::Values(
-        TEditCase{"DoneByOffset",
-                  {"edit", "main.pas@39", "--done"},
-                  "main.pas",
-                  7,
-                  "{ DONE 2 -oAnn -cUI : Fix the splitter }",
-                  "main.pas:7:1: DONE 2 -oAnn -cUI: Fix the splitter\n"},
-        TEditCase{"UndoneByLine",
-                  {"edit", "main.pas:10", "--undone"},
-                  "main.pas",
-                  10,
-                  "  // TODO: ship it",
-                  "main.pas:10:3: TODO: ship it\n"},
-        TEditCase{"EveryField",
-                  {"edit", "main.pas:7:1", "--text", "Move the splitter", "--owner", "Ben Lee",
-                   "--category", "Layout", "--priority", "4"},
-                  "main.pas",
-                  7,
-                  "{ TODO 4 -oBen Lee -cLayout : Move the splitter}",
-                  "main.pas:7:1: TODO 4 -oBen Lee -cLayout: Move the splitter\n"},
-        TEditCase{"AddSwitchesAfterPriority",
-                  {"edit", "main.pas:16", "--owner", "Cleo", "--category", "Core"},
-                  "main.pas",
-                  16,
-                  "{ TODO 1 2 -oCleo -cCore: the last number wins }",
-                  "main.pas:16:1: TODO 2 -oCleo -cCore: the last number wins\n"},
-        TEditCase{"RemoveFields",
-                  {"edit", "main.pas:7", "--owner", "", "--category", "", "--priority", "0"},
-                  "main.pas",
-                  7,
-                  "{ TODO    : Fix the splitter }",
-                  "main.pas:7:1: TODO: Fix the splitter\n"},
-        TEditCase{"EmptyTextGetsOne",
-                  {"edit", "main.pas:19", "--text", "now filled"},
-                  "main.pas",
-                  19,
-                  "{TODO:now filled}",
-                  "main.pas:19:1: TODO: now filled\n"},
-        TEditCase{"CrLfLineComment",
-                  {"edit", "crlf.c:2:8", "--text", "changed", "--done"},
-                  "crlf.c",
-                  2,
-                  "int x; // DONE -cBuild: changed\r",
-                  "crlf.c:2:8: DONE -cBuild: changed\n"},
-        TEditCase{"DeleteBlockComment", {"delete", "main.pas:12"}, "main.pas", 12, "  ", ""},
-        TEditCase{"DeleteLastLineComment", {"delete", "crlf.c:3:8"}, "crlf.c", 3, "int y; ", ""}),
-    [](const auto& Info) { return std::string(Info.param.Name); });
-
-struct TErrorCase {
-    const char* Name;
-    std::vector<std::string> Args;
-    int Exit;
-    const char* Message; ///< expected part of standard error
-};
-
-void PrintTo(const TErrorCase& C, std::ostream* Os) {
-    *Os << C.Name;
-}
-
-class CliErrorTest : public CliTest, public ::testing::WithParamInterface<TErrorCase> {};
-
-TEST_P(CliErrorTest, FailsClearlyAndLeavesTheFilesAlone) {
-    const auto& C = GetParam();
-    auto R = Run(C.Args);
-    EXPECT_EQ(R.Exit, C.Exit);
-    EXPECT_NE(R.Err.find(C.Message), std::string::npos) << R.Err;
-    EXPECT_EQ(File("main.pas"), Original("main.pas"));
-    EXPECT_EQ(File("crlf.c"), Original("crlf.c"));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CliErrorTest,
-    ::testing::Values(
-        TErrorCase{"PriorityTooHigh",
-                   {"edit", "main.pas:7", "--priority", "6"},
-                   2,
-                   "Priority must be between 0 and 5."},
-        TErrorCase{"PriorityNegative",
-                   {"edit", "main.pas:7", "--priority", "-1"},
-                   2,
-                   "Priority must be between 0 and 5."},
-        TErrorCase{
-            "PriorityNotANumber", {"edit", "main.pas:7", "--priority", "two"}, 2, "priority"},
-        TErrorCase{"NothingToChange", {"edit", "main.pas:7"}, 2, "nothing to change"},
-        TErrorCase{"BadLocation", {"edit", "main.pas", "--done"}, 2, "bad location"},
-        TErrorCase{
-            "NoItemThere", {"edit", "main.pas:8", "--done"}, 1, "no to-do comment at main.pas:8"},
-        TErrorCase{
-            "NoItemAtOffset", {"delete", "main.pas@40"}, 1, "no to-do comment at main.pas@40"},
-        TErrorCase{"MissingFile", {"edit", "gone.pas:1", "--done"}, 1, "gone.pas"},
-        TErrorCase{
-            "UnknownExtension", {"delete", "sub/notes.txt:1"}, 1, "not a recognised source file"},
-        TErrorCase{
-            "OwnerThatWouldNotReadBack", {"edit", "main.pas:7", "--owner", "a:b"}, 1, "owner"},
-        TErrorCase{
-            "TextThatWouldCloseTheComment", {"edit", "main.pas:7", "--text", "a } b"}, 1, "text"},
-        TErrorCase{"DoneAndUndone", {"edit", "main.pas:7", "--done", "--undone"}, 2, "excludes"},
-        TErrorCase{"UnknownCommand", {"frobnicate"}, 2, "frobnicate"}),
-    [](const auto& Info) { return std::string(Info.param.Name); });
-
-TEST_F(CliTest, ReadOnlyFileIsNotOverwritten) {
-    fs::permissions(Dir / "project" / "main.pas", fs::perms::owner_read | fs::perms::group_read);
-    auto R = Run({"edit", "main.pas:7", "--done"});
+    TRun R = Cli.Run({"scan", "missing.pas", "sub/notes.txt", "main.pas"});
     EXPECT_EQ(R.Exit, 1);
-    EXPECT_NE(R.Err.find("main.pas"), std::string::npos) << R.Err;
-    EXPECT_EQ(File("main.pas"), Original("main.pas"));
+    EXPECT_NE(R.Err.find("missing.pas"), std::string::npos) << R.Err;
+    EXPECT_NE(R.Err.find("sub/notes.txt: not a recognised source file"), std::string::npos)
+        << R.Err;
+    EXPECT_NE(R.Out.find("main.pas:7:1: TODO 2 -oAnn -cUI: Fix the splitter"), std::string::npos);
 }
 
-TEST_F(CliTest, EveryCommandHasHelp) {
-    for (const char* Cmd : {"scan", "edit", "delete"}) {
-        auto R = Run({Cmd, "--help"});
-        EXPECT_EQ(R.Exit, 0) << Cmd;
-        EXPECT_NE(R.Out.find("Usage"), std::string::npos) << Cmd;
+TEST(Cli, EditAndDeleteRewriteOnlyTheComment) {
+    const struct {
+        std::vector<std::string> Args;
+        const char* File;    // the file the command changes
+        int Line;            // the one line that changes (1-based); every other byte stays
+        const char* NewLine; // what that line reads afterwards (a CR of CR LF included)
+        const char* Out;     // expected standard output
+    } Cases[] = {
+        {{"edit", "main.pas@39", "--done"},
+         "main.pas",
+         7,
+         "{ DONE 2 -oAnn -cUI : Fix the splitter }",
+         "main.pas:7:1: DONE 2 -oAnn -cUI: Fix the splitter\n"},
+        {{"edit", "main.pas:10", "--undone"},
+         "main.pas",
+         10,
+         "  // TODO: ship it",
+         "main.pas:10:3: TODO: ship it\n"},
+        {{"edit", "main.pas:7:1", "--text", "Move the splitter", "--owner", "Ben Lee", "--category",
+          "Layout", "--priority", "4"},
+         "main.pas",
+         7,
+         "{ TODO 4 -oBen Lee -cLayout : Move the splitter}",
+         "main.pas:7:1: TODO 4 -oBen Lee -cLayout: Move the splitter\n"},
+        // New switches go after the last priority number.
+        {{"edit", "main.pas:16", "--owner", "Cleo", "--category", "Core"},
+         "main.pas",
+         16,
+         "{ TODO 1 2 -oCleo -cCore: the last number wins }",
+         "main.pas:16:1: TODO 2 -oCleo -cCore: the last number wins\n"},
+        {{"edit", "main.pas:7", "--owner", "", "--category", "", "--priority", "0"},
+         "main.pas",
+         7,
+         "{ TODO    : Fix the splitter }",
+         "main.pas:7:1: TODO: Fix the splitter\n"},
+        {{"edit", "main.pas:19", "--text", "now filled"},
+         "main.pas",
+         19,
+         "{TODO:now filled}",
+         "main.pas:19:1: TODO: now filled\n"},
+        {{"edit", "crlf.c:2:8", "--text", "changed", "--done"},
+         "crlf.c",
+         2,
+         "int x; // DONE -cBuild: changed\r",
+         "crlf.c:2:8: DONE -cBuild: changed\n"},
+        {{"delete", "main.pas:12"}, "main.pas", 12, "  ", ""},
+        {{"delete", "crlf.c:3:8"}, "crlf.c", 3, "int y; ", ""},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(::testing::PrintToString(C.Args));
+        TCliRunner Cli(DataDir / "project"); // each command starts from the original files
+        EXPECT_EQ(Cli.Ok(C.Args), C.Out);
+        EXPECT_EQ(ReadBytes(Cli.Path(C.File)), WithLine(Original(C.File), C.Line, C.NewLine));
+    }
+}
+
+TEST(Cli, MistakesFailClearlyAndLeaveTheFilesAlone) {
+    const struct {
+        std::vector<std::string> Args;
+        int Exit;
+        const char* Message; // expected part of standard error
+    } Cases[] = {
+        {{"edit", "main.pas:7", "--priority", "6"}, 2, "Priority must be between 0 and 5."},
+        {{"edit", "main.pas:7", "--priority", "-1"}, 2, "Priority must be between 0 and 5."},
+        {{"edit", "main.pas:7", "--priority", "two"}, 2, "priority"},
+        {{"edit", "main.pas:7"}, 2, "nothing to change"},
+        {{"edit", "main.pas", "--done"}, 2, "bad location"},
+        {{"edit", "main.pas:8", "--done"}, 1, "no to-do comment at main.pas:8"},
+        {{"delete", "main.pas@40"}, 1, "no to-do comment at main.pas@40"},
+        {{"edit", "gone.pas:1", "--done"}, 1, "gone.pas"},
+        {{"delete", "sub/notes.txt:1"}, 1, "not a recognised source file"},
+        {{"edit", "main.pas:7", "--owner", "a:b"}, 1, "owner"}, // would not read back
+        {{"edit", "main.pas:7", "--text", "a } b"}, 1, "text"}, // would close the comment
+        {{"edit", "main.pas:7", "--done", "--undone"}, 2, "excludes"},
+        {{"frobnicate"}, 2, "frobnicate"},
+        {{"edit", "main.pas:7", "--done"}, 1, "main.pas"}, // the file is read-only by then
+    };
+    TCliRunner Cli(DataDir / "project");
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(::testing::PrintToString(C.Args));
+        if (&C == std::end(Cases) - 1)
+            fs::permissions(Cli.Path("main.pas"), fs::perms::owner_read | fs::perms::group_read);
+        TRun R = Cli.Run(C.Args);
+        EXPECT_EQ(R.Exit, C.Exit);
+        EXPECT_NE(R.Err.find(C.Message), std::string::npos) << R.Err;
+        EXPECT_EQ(ReadBytes(Cli.Path("main.pas")), Original("main.pas"));
+        EXPECT_EQ(ReadBytes(Cli.Path("crlf.c")), Original("crlf.c"));
     }
 }
 

@@ -86,7 +86,7 @@ TEST_F(ListTest, BadOptionsAreRefusedWithExitTwo) {
         for (const std::string& Part : Parts)
             EXPECT_NE(R.Err.find(Part), std::string::npos) << Part << " in " << R.Err;
     }
-    for (const char* Cmd : {"list", "filter"})
+    for (const char* Cmd : {"list", "filter", "scan", "edit", "delete"})
         EXPECT_NE(Ok({Cmd, "--help"}).find("Usage"), std::string::npos) << Cmd;
     EXPECT_FALSE(fs::exists(Settings()));
 }

@@ -64,14 +64,10 @@ TChanges CollectUntil(TFileWatcher& Watcher, TRecorder& Recorder, const TTempDir
     return Changes;
 }
 
-bool EndsWith(const std::string& S, const std::string& End) {
-    return S.size() >= End.size() && S.compare(S.size() - End.size(), End.size(), End) == 0;
-}
-
 TFileWatcherOptions FilteringOptions() {
     TFileWatcherOptions Options;
-    Options.FolderFilter = [](const std::string& F) { return !EndsWith(F, "/build"); };
-    Options.FileFilter = [](const std::string& F) { return !EndsWith(F, ".o"); };
+    Options.FolderFilter = [](const std::string& F) { return !F.ends_with("/build"); };
+    Options.FileFilter = [](const std::string& F) { return !F.ends_with(".o"); };
     return Options;
 }
 
@@ -247,25 +243,20 @@ TEST(FileWatcher, StopEndsTheThreadWhileEventsArrive) {
 
 TEST(FileWatcher, AddTreeReportsAMissingFolder) {
     TTempDir Dir;
-    TFileWatcher Watcher;
-    const TStatus Status = Watcher.AddTree(Dir.File("missing"));
-    ASSERT_FALSE(Status.Ok());
-    EXPECT_EQ(Status.Message(),
+    EXPECT_EQ(TFileWatcher().AddTree(Dir.File("missing")).Message(),
               "cannot watch " + Dir.File("missing") + ": No such file or directory");
 }
 
 TEST(TopFoldersTest, KeepsOnlyTheFoldersNoOtherContains) {
-    struct TCase {
-        std::vector<std::string> Folders;
-        std::vector<std::string> Tops;
-    };
-    const TCase Cases[] = {
+    using TFolders = std::vector<std::string>;
+    const std::pair<TFolders, TFolders> Cases[] = {
+        // folders, the top ones
         {{}, {}},
         {{"/p"}, {"/p"}},
         // A name that merely starts like another folder is not inside it.
         {{"/p/src", "/p", "/pa", "/p/src/deep"}, {"/p", "/pa"}},
         {{"/b/x", "/a", "/b/x", "/b/y"}, {"/a", "/b/x", "/b/y"}},
     };
-    for (const TCase& C : Cases)
-        EXPECT_EQ(TopFolders(C.Folders), C.Tops);
+    for (const auto& [Folders, Tops] : Cases)
+        EXPECT_EQ(TopFolders(Folders), Tops);
 }

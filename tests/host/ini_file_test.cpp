@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstdlib>
-#include <optional>
 #include <random>
 #include <tuple>
 
@@ -19,18 +17,6 @@ namespace fs = std::filesystem;
 namespace {
 
 using TNames = std::vector<std::string>;
-
-/// Sets (or, for a null Value, removes) an environment variable for one scope.
-struct TEnvGuard {
-    TEnvGuard(const char* Name, const char* Value) : FName(Name) {
-        if (const char* Old = std::getenv(Name))
-            FOld = Old;
-        Value ? ::setenv(Name, Value, 1) : ::unsetenv(Name);
-    }
-    ~TEnvGuard() { FOld ? ::setenv(FName, FOld->c_str(), 1) : ::unsetenv(FName); }
-    const char* FName;
-    std::optional<std::string> FOld;
-};
 
 std::string Replace(std::string S, std::string_view From, std::string_view To) {
     for (size_t At = 0; (At = S.find(From, At)) != std::string::npos; At += To.size())
@@ -256,20 +242,6 @@ TEST(IniFile, RefusedSavesNameTheFileAndKeepTheOldOne) {
     TIniFile Nameless("");
     Nameless.WriteString("S", "k", "v");
     EXPECT_FALSE(Nameless.UpdateFile().Ok());
-}
-
-TEST(IniFile, DefaultSettingsFileNameFollowsTheEnvironment) {
-    const char* const Cases[][4] = {
-        // TODOLIST_CONFIG, XDG_CONFIG_HOME, HOME (null: unset), name
-        {"/etc/my.ini", "/xdg", "/home/u", "/etc/my.ini"},
-        {"", "/xdg", "/home/u", "/xdg/todolist/todolist.ini"},
-        {nullptr, "/xdg", "/home/u", "/xdg/todolist/todolist.ini"},
-        {nullptr, "relative", "/home/u", "/home/u/.config/todolist/todolist.ini"},
-        {nullptr, nullptr, "/home/u", "/home/u/.config/todolist/todolist.ini"}};
-    for (const auto& [Config, Xdg, Home, Expected] : Cases) {
-        TEnvGuard A("TODOLIST_CONFIG", Config), B("XDG_CONFIG_HOME", Xdg), C("HOME", Home);
-        EXPECT_EQ(DefaultSettingsFileName(), Expected) << (Xdg ? Xdg : "<unset>");
-    }
 }
 
 TEST(IniFile, AppIniFileLoadsOnFirstUseAndReportsProblemsOnce) {

@@ -56,9 +56,13 @@ const std::string Good = TODO_GOOD_PACKAGE;
 const std::string Throwing = TODO_THROWING_PACKAGE;
 const std::string NoFinalize = TODO_NO_FINALIZE_PACKAGE;
 
-TEST_F(PackagesTest, LoadRunsInitializeThenRegisterAndUnloadFinalizes) {
+// A relative name is opened as a file, not searched for on the library path.
+TEST_F(PackagesTest, LoadOpensARelativeNameRunsInitializeThenRegisterAndUnloadFinalizes) {
     {
-        auto Loaded = TPackage::Load(Good);
+        const auto Cwd = std::filesystem::current_path();
+        std::filesystem::current_path(std::filesystem::path(Good).parent_path());
+        auto Loaded = TPackage::Load(std::filesystem::path(Good).filename().string());
+        std::filesystem::current_path(Cwd);
         ASSERT_TRUE(Loaded) << Loaded.Status().Message();
         EXPECT_EQ(Loaded.Value()->FileName(), Good);
         EXPECT_EQ(Recorder->Events, (TEvents{"good:PackageInitialize", "good:IDERegister"}));
@@ -68,15 +72,6 @@ TEST_F(PackagesTest, LoadRunsInitializeThenRegisterAndUnloadFinalizes) {
     EXPECT_EQ(Recorder->Events.back(), "good:PackageFinalize");
     EXPECT_EQ(Recorder->Events.size(), 3u);
     EXPECT_EQ(ProbeName(), "<none>");
-}
-
-TEST_F(PackagesTest, ARelativeNameIsOpenedAsAFileNotSearchedForOnTheLibraryPath) {
-    const auto Cwd = std::filesystem::current_path();
-    std::filesystem::current_path(std::filesystem::path(Good).parent_path());
-    auto Loaded = TPackage::Load(std::filesystem::path(Good).filename().string());
-    std::filesystem::current_path(Cwd);
-    ASSERT_TRUE(Loaded) << Loaded.Status().Message();
-    EXPECT_EQ(Loaded.Value()->FileName(), Good);
 }
 
 TEST_F(PackagesTest, FailuresNameTheFileAndLeaveNothingLoaded) {
@@ -152,7 +147,7 @@ TEST_F(PackagesTest, ListLoadsEachFileOnceAndUnloadsInReverseOrder) {
     EXPECT_FALSE(IsLoaded(Throwing));
 }
 
-TEST_F(PackagesTest, ListLoadsAFileReachedByAnotherPathOnce) {
+TEST_F(PackagesTest, ListLoadsAFileReachedByAnotherPathOnceAndAgainAfterAnUnload) {
     // The loader hands back the library it has already for the same file under another name,
     // and would run its entry points again on the loaded state.
     TTempDir Dir;
@@ -167,37 +162,23 @@ TEST_F(PackagesTest, ListLoadsAFileReachedByAnotherPathOnce) {
     std::filesystem::create_hard_link(Good, Dir.File("hard.so"), Ec);
     if (!Ec)
         Aliases.push_back(Dir.File("hard.so"));
-    for (const std::string& Alias : Aliases) {
-        SCOPED_TRACE(Alias);
-        Recorder->Events.clear();
-        {
-            TPackageList List;
-            ASSERT_TRUE(List.Load(Good));
-            EXPECT_TRUE(List.Load(Alias));
-            EXPECT_EQ(List.Packages().size(), 1u);
+    // Either way round; an unloaded package loads again and registers its services anew.
+    for (const std::string& Alias : Aliases)
+        for (const bool AliasFirst : {false, true}) {
+            SCOPED_TRACE(Alias + (AliasFirst ? " first" : " second"));
+            Recorder->Events.clear();
+            {
+                TPackageList List;
+                ASSERT_TRUE(List.Load(AliasFirst ? Alias : Good));
+                EXPECT_TRUE(List.Load(AliasFirst ? Good : Alias));
+                EXPECT_EQ(List.Packages().size(), 1u);
+                EXPECT_EQ(ProbeName(), "good");
+            }
+            EXPECT_EQ(Recorder->Events, (TEvents{"good:PackageInitialize", "good:IDERegister",
+                                                 "good:PackageFinalize"}));
+            EXPECT_FALSE(IsLoaded(Good));
+            EXPECT_EQ(ProbeName(), "<none>");
         }
-        EXPECT_EQ(Recorder->Events,
-                  (TEvents{"good:PackageInitialize", "good:IDERegister", "good:PackageFinalize"}));
-        // Either way round.
-        {
-            TPackageList List;
-            ASSERT_TRUE(List.Load(Alias));
-            EXPECT_TRUE(List.Load(Good));
-            EXPECT_EQ(List.Packages().size(), 1u);
-        }
-        EXPECT_EQ(Recorder->Events.size(), 6u);
-        EXPECT_FALSE(IsLoaded(Good));
-    }
-}
-
-TEST_F(PackagesTest, AnUnloadedPackageLoadsAgain) {
-    for (int Round = 0; Round < 2; ++Round) {
-        TPackageList List;
-        ASSERT_TRUE(List.Load(Good));
-        EXPECT_EQ(ProbeName(), "good") << Round;
-    }
-    EXPECT_EQ(Recorder->Events.size(), 6u);
-    EXPECT_EQ(ProbeName(), "<none>");
 }
 
 TEST(PackagesInFolder, ListsSharedLibrariesByName) {

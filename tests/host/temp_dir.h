@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -46,6 +48,18 @@ public:
 
 private:
     std::filesystem::path FPath;
+};
+
+/// Sets (or, for a null Value, removes) an environment variable for one scope.
+struct TEnvGuard {
+    TEnvGuard(const char* Name, const char* Value) : FName(Name) {
+        if (const char* Old = std::getenv(Name))
+            FOld = Old;
+        Value ? ::setenv(Name, Value, 1) : ::unsetenv(Name);
+    }
+    ~TEnvGuard() { FOld ? ::setenv(FName, FOld->c_str(), 1) : ::unsetenv(FName); }
+    const char* FName;
+    std::optional<std::string> FOld;
 };
 
 /// The bytes of a file, or "<missing>".

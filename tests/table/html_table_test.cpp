@@ -122,24 +122,9 @@ TEST(HTMLTable, HeaderCellsLoseWhatTheCodePageCannotHoldDataCellsDoNot) {
 
 TEST(HTMLTable, AssignToCopiesAllButTheColumnTypes) {
     THTMLTable Source;
-    Source.SetCaption(L"c");
-    Source.SetAlign(taRight);
-    Source.SetBorderWidth(7);
-    Source.SetCellSpacing(8);
-    Source.SetCellPadding(9);
-    Source.SetWidth(10);
-    Source.SetBackgroundColor(RGBColor(1, 2, 3));
-    for (int I = 0; I < THTMLTable::ColumnCount; ++I) {
-        THTMLColumn& C = Source.GetColumn(I);
-        C.SetColType(ctModule);
-        C.SetTitle(L"t" + std::to_wstring(I));
-        C.SetFont(Font(I, "F", RGBColor(I, 0, 0), true, false));
-        C.SetVAlign(vaBottom);
-        C.SetWrap(false);
-        C.SetHeight(I);
-        C.SetWidth(I);
-        C.SetVisible(I % 2 == 0);
-    }
+    Vary(Source);
+    for (int I = 0; I < THTMLTable::ColumnCount; ++I)
+        Source.GetColumn(I).SetColType(ctModule);
     THTMLTable Dest;
     Source.AssignTo(Dest);
     EXPECT_FALSE(Dest == Source); // the column types differ

@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(TableOptions, PersistInTheSettings) {
+TEST(TableOptions, MissingOrDamagedSettingsLeaveTheDefaults) {
     const struct {
         const char* Name;
         const char* Ini;
@@ -26,22 +26,6 @@ TEST(TableOptions, PersistInTheSettings) {
         EXPECT_EQ(S.Ok(), C.Ok) << C.Name << ": " << S.Message();
         EXPECT_TRUE(T == THTMLTable()) << C.Name;
     }
-
-    TTempDir Dir;
-    const std::string File = Dir.File("todolist.ini");
-    {
-        TIniFile Ini(File);
-        THTMLTable T;
-        T.SetCaption(L"Sprint");
-        T.GetColumn(3).SetVisible(false);
-        WriteTableOptions(T, Ini);
-        ASSERT_TRUE(Ini.UpdateFile().Ok());
-    }
-    THTMLTable Back;
-    ASSERT_TRUE(ReadTableOptions(Back, TIniFile(File)).Ok());
-    EXPECT_EQ(Back.Caption(), L"Sprint");
-    EXPECT_FALSE(Back.GetColumn(3).Visible());
-    EXPECT_NE(ReadBytes(File).find("[ToDo List]\nHTMLTableOptions=4854424C01"), std::string::npos);
 }
 
 TEST(TableOptionsModel, ColumnBoxesAreGuarded) {
@@ -108,7 +92,7 @@ TEST(TableOptionsModel, TableBoxesStopApplyAtTheFirstBadOne) {
     }
 }
 
-TEST(TableOptionsModel, EditsColumnsThroughTheScratchCopies) {
+TEST(TableOptionsModel, EditsColumnsThroughTheScratchCopiesAndSavesToTheSettings) {
     THTMLTable Stored;
     Stored.GetColumn(2).SetVAlign(vaBaseline);
     TTableOptionsModel M;
@@ -152,6 +136,7 @@ TEST(TableOptionsModel, EditsColumnsThroughTheScratchCopies) {
     THTMLTable Back;
     ASSERT_TRUE(ReadTableOptions(Back, Ini).Ok());
     EXPECT_TRUE(Back == W);
+    EXPECT_NE(Ini.Text().find("[ToDo List]\nHTMLTableOptions=4854424C01"), std::string::npos);
 }
 
 TEST(TableOptionsModel, PreviewShowsAFontSizeOfZeroAfterABadEntry) {
