@@ -1,9 +1,7 @@
 #include "items/source_todo_manager.h"
 
-#include "../host/stub_project.h"
 #include "fake_updater.h"
 #include "host/errors.h"
-#include "host/project.h"
 
 #include <gtest/gtest.h>
 
@@ -84,32 +82,6 @@ TEST(SourceToDoManagerTest, ParseBuildsItemsInFileOrderOnlyWithAnUpdater) {
     EXPECT_FALSE(Fresh->GetIsParsed());
     EXPECT_FALSE(Fresh->Add(1, "x", 1));
     EXPECT_FALSE(Fresh->Delete(1, 2, 1));
-}
-
-} // namespace
-
-namespace {
-
-struct TOneFileProject : TStubProject {
-    std::string GetFileName() override { return "/p/app.dpr"; }
-    std::string GetName() override { return "app"; }
-    bool Contains(const std::string& F) override { return F == "/p/unit1.pas"; }
-};
-
-TEST(SourceToDoManagerTest, ProjectChangedDropsManagersOutsideTheActiveProject) {
-    std::vector<TRef<IToDoManager>> Dropped;
-    DeleteToDoManagerProc = [&](const TRef<IToDoManager>& M) { Dropped.push_back(M); };
-    auto InProject = TSourceToDoManager::Create("/p/unit1.pas");
-    auto Outside = TSourceToDoManager::Create("/p/other.pas");
-    MainProjectGroup().SetActiveProject(std::make_shared<TOneFileProject>());
-    InProject->ProjectChanged();
-    Outside->ProjectChanged();
-    ASSERT_EQ(Dropped.size(), 1u);
-    EXPECT_EQ(Dropped[0], Outside);
-    MainProjectGroup().SetActiveProject(nullptr); // no project: even project files go
-    InProject->ProjectChanged();
-    EXPECT_EQ(Dropped.size(), 2u);
-    DeleteToDoManagerProc = nullptr;
 }
 
 } // namespace

@@ -8,17 +8,21 @@
 
 namespace {
 
-TEST(EventTrackingTest, ProjectSwitchKeepsOpenAndProjectFilesOnly) {
+TEST(EventTrackingTest, ProjectSwitchKeepsOpenAndProjectFilesOnlyAndRenameOnlyRetitles) {
     TTrackingFixture F;
     MainProjectGroup().SetActiveProject(F.Project("a", {"a1.pas", "a2.pas"}));
     EXPECT_EQ(F.Managed(), (TNames{"a1.pas", "a2.pas"}));
     ASSERT_TRUE(CallDefaultOpenProc(F.Dir.File("x.pas"), true));
     EXPECT_EQ(F.Managed(), (TNames{"a1.pas", "a2.pas", "x.pas"}));
 
-    MainProjectGroup().SetActiveProject(F.Project("b", {"b1.pas"}));
+    auto B = F.Project("b", {"b1.pas"});
+    MainProjectGroup().SetActiveProject(B);
     EXPECT_EQ(F.Managed(), (TNames{"b1.pas", "x.pas"}));
     EXPECT_EQ(F.Display.Caption, "To-Do List - b");
     EXPECT_TRUE(F.List->FindManager(F.Dir.File("B1.PAS"))) << "file names compare without case";
+    B->Rename(F.Dir.File("renamed.dpr")); // changes only the caption
+    EXPECT_EQ(F.Display.Caption, "To-Do List - renamed");
+    EXPECT_EQ(F.Managed(), (TNames{"b1.pas", "x.pas"}));
 
     // No project: every manager goes, the open file's too, until a view opens again.
     MainProjectGroup().SetActiveProject(nullptr);
@@ -73,8 +77,6 @@ TEST(EventTrackingTest, ProjectFileAndViewEvents) {
         S.Do();
         EXPECT_EQ(F.Managed(), S.Expected) << S.What;
     }
-    EXPECT_TRUE(F.List->FindManager(F.Dir.File("renamed.pas")));
-    EXPECT_FALSE(F.List->FindManager(F.Dir.File("a1.pas")));
 }
 
 TEST(EventTrackingTest, ClosedProjectUnitLosesItsUpdaterAndModifiedMarksOutOfDate) {
@@ -98,14 +100,15 @@ TEST(EventTrackingTest, ClosedProjectUnitLosesItsUpdaterAndModifiedMarksOutOfDat
     EXPECT_FALSE(M->GetItem(0)->CanEdit()) << "not open in an editor";
 }
 
-TEST(EventTrackingTest, ProjectRenameChangesOnlyTheCaption) {
+// The host's creators: one for Pascal files, one for what a C-file handler accepts.
+TEST(EventTrackingTest, HostCreatorsMakeManagersOfPascalAndCFilesOnly) {
     TTrackingFixture F;
-    auto P = F.Project("a", {"a1.pas"});
-    MainProjectGroup().SetActiveProject(P);
-    auto Before = F.Managed();
-    P->Rename(F.Dir.File("renamed.dpr"));
-    EXPECT_EQ(F.Display.Caption, "To-Do List - renamed");
-    EXPECT_EQ(F.Managed(), Before);
+    for (auto [Name, Made] : {std::pair{"/src/unit.pas", true},
+                              {"/src/main.c", true},
+                              {"/src/web/app.tsx", true},
+                              {"/src/notes.txt", false},
+                              {"/src/Makefile", false}})
+        EXPECT_EQ(F.List->CreateManager(Name, false) != nullptr, Made) << Name;
 }
 
 } // namespace

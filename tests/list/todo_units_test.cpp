@@ -9,6 +9,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -20,37 +21,19 @@ std::vector<std::string> Names(const std::vector<TToDoUnit>& Units) {
     return Out;
 }
 
-// Recording units: which routine ran, in order.
+// Recording units: which routine ran, in order; unit X throws from both.
 std::vector<std::string> Log;
-void InitA() {
-    Log.push_back("+A");
+template <char Unit, char Sign> void Record() {
+    Log.push_back({Sign, Unit});
+    if (Unit == 'X')
+        throw std::runtime_error("cannot start or stop");
 }
-void FinA() {
-    Log.push_back("-A");
-}
-void InitB() {
-    Log.push_back("+B");
-}
-void FinB() {
-    Log.push_back("-B");
-}
-void InitC() {
-    Log.push_back("+C");
-}
-void FinC() {
-    Log.push_back("-C");
-}
-void InitFails() {
-    Log.push_back("+X");
-    throw std::runtime_error("cannot start");
-}
-void FinFails() {
-    Log.push_back("-X");
-    throw std::runtime_error("cannot stop");
-}
+constexpr auto InitA = &Record<'A', '+'>, FinA = &Record<'A', '-'>;
+constexpr auto InitB = &Record<'B', '+'>, FinB = &Record<'B', '-'>;
+constexpr auto InitC = &Record<'C', '+'>, FinC = &Record<'C', '-'>;
 
 TEST(ToDoUnitsTest, OrderWithAndWithoutWidgets) {
-    const TToDoWidgetUnits Widgets{{&InitA, &FinA}, {&InitB, &FinB}, {&InitC, &FinC}};
+    const TToDoWidgetUnits Widgets{{InitA, FinA}, {InitB, FinB}, {InitC, FinC}};
     struct {
         const TToDoWidgetUnits* Widgets;
         std::vector<std::string> Expected;
@@ -67,60 +50,58 @@ TEST(ToDoUnitsTest, OrderWithAndWithoutWidgets) {
 
     // The widget units carry the routines they were given.
     const auto Units = ToDoUnits(&Widgets);
-    EXPECT_EQ(Units[3].Initialize, &InitA);
-    EXPECT_EQ(Units[7].Finalize, &FinB);
-    EXPECT_EQ(Units[8].Initialize, &InitC);
+    EXPECT_EQ(Units[3].Initialize, InitA);
+    EXPECT_EQ(Units[7].Finalize, FinB);
+    EXPECT_EQ(Units[8].Initialize, InitC);
 }
 
-TEST(ToDoUnitsTest, StopRunsTheReverseOfStart) {
-    const std::vector<TToDoUnit> Units = {{"A", &InitA, &FinA},
-                                          {"none", nullptr, nullptr},
-                                          {"B", &InitB, &FinB},
-                                          {"C", &InitC, &FinC}};
-    Log.clear();
-    StartUnits(Units);
-    StopUnits(Units);
-    EXPECT_EQ(Log, (std::vector<std::string>{"+A", "+B", "+C", "-C", "-B", "-A"}));
+// Stopping runs the reverse of starting; a failing start undoes the units before it (not the
+// failed one, and nothing after it starts); a failing stop still stops the others.
+TEST(ToDoUnitsTest, StartAndStopOrderAndFailures) {
+    const TToDoUnit A{"A", InitA, FinA}, B{"B", InitB, FinB}, C{"C", InitC, FinC};
+    const struct {
+        std::vector<TToDoUnit> Units;
+        bool Start, Stop, Throws;
+        std::vector<std::string> Expected;
+    } Cases[] = {
+        {{A, {"none", nullptr, nullptr}, B, C},
+         true,
+         true,
+         false,
+         {"+A", "+B", "+C", "-C", "-B", "-A"}},
+        {{A, B, {"X", &Record<'X', '+'>, &Record<'X', '-'>}, C},
+         true,
+         false,
+         true,
+         {"+A", "+B", "+X", "-B", "-A"}},
+        {{A, {"X", nullptr, &Record<'X', '-'>}, C}, false, true, true, {"-C", "-X", "-A"}},
+    };
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(testing::PrintToString(Case.Expected));
+        Log.clear();
+        auto Run = [&] {
+            if (Case.Start)
+                StartUnits(Case.Units);
+            if (Case.Stop)
+                StopUnits(Case.Units);
+        };
+        if (Case.Throws)
+            EXPECT_THROW(Run(), std::runtime_error);
+        else
+            Run();
+        EXPECT_EQ(Log, Case.Expected);
+    }
 }
 
-TEST(ToDoUnitsTest, FailingStartUndoesTheUnitsBeforeIt) {
-    const std::vector<TToDoUnit> Units = {{"A", &InitA, &FinA},
-                                          {"B", &InitB, &FinB},
-                                          {"X", &InitFails, &FinFails},
-                                          {"C", &InitC, &FinC}};
-    Log.clear();
-    EXPECT_THROW(StartUnits(Units), std::runtime_error);
-    // The failed unit is not stopped; nothing after it started.
-    EXPECT_EQ(Log, (std::vector<std::string>{"+A", "+B", "+X", "-B", "-A"}));
-}
-
-TEST(ToDoUnitsTest, FailingStopStillStopsTheOthers) {
-    const std::vector<TToDoUnit> Units = {
-        {"A", &InitA, &FinA}, {"X", nullptr, &FinFails}, {"C", &InitC, &FinC}};
-    Log.clear();
-    EXPECT_THROW(StopUnits(Units), std::runtime_error);
-    EXPECT_EQ(Log, (std::vector<std::string>{"-C", "-X", "-A"}));
-}
-
-/// The hooks the core units fill, as booleans: set or not.
-struct THooks {
-    bool CFileHandler, CreatorRegistration, SourceManager, ProjectManager;
-    size_t Creators;
-    bool operator==(const THooks&) const = default;
-};
-
+/// The hooks the core units fill, as set or not: C-file handler, creator registration, source
+/// manager, project manager; and the number of registered creators.
+using THooks = std::tuple<bool, bool, bool, bool, size_t>;
 THooks Hooks() {
     return {RegisterCFileHandlerProc != nullptr && GetCFileHandlerProc != nullptr,
             RegisterToDoManagerCreatorProc != nullptr &&
                 UnRegisterToDoManagerCreatorProc != nullptr,
             static_cast<bool>(CreateSourceToDoManagerProc),
             static_cast<bool>(CreateProjectToDoManagerProc), ToDoManagerCreators().size()};
-}
-
-std::ostream& operator<<(std::ostream& Out, const THooks& H) {
-    return Out << "{cfile " << H.CFileHandler << ", registration " << H.CreatorRegistration
-               << ", source " << H.SourceManager << ", project " << H.ProjectManager
-               << ", creators " << H.Creators << "}";
 }
 
 TEST(ToDoUnitsTest, NestedStartsActOnceAndLeaveTheHooksAsTheyWere) {

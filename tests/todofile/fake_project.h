@@ -1,8 +1,6 @@
 #pragma once
 
-#include "host/edit_buffer.h"
-#include "host/module.h"
-#include "host/project.h"
+#include "../host/stub_project.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -12,7 +10,7 @@
 
 /// A project that keeps its file entries and its project module, and logs AddFile. Single
 /// thread only.
-class TFakeProject : public IProject {
+class TFakeProject : public TStubProject {
 public:
     explicit TFakeProject(const std::string& FileName)
         : FFileName(NormalizeFileName(FileName)),
@@ -39,8 +37,6 @@ public:
         Added.push_back(FileName);
         Entries.push_back(std::make_shared<TCustomFileEntry>(NormalizeFileName(FileName)));
     }
-    void RemoveFile(const std::string&) override {}
-    void RenameFile(const std::string&, const std::string&) override {}
     /// Like the host's project, stands for the new name with a new project module.
     void Rename(const std::string& NewFileName) override {
         FFileName = NormalizeFileName(NewFileName);

@@ -46,9 +46,10 @@ TEST(ToDoFileUpdaterTest, IsOneCommentOnlyForOneWholeComment) {
 
 TEST(ToDoFileUpdaterTest, OnlyToDoFileNamesAreHandled) {
     const std::pair<const char*, bool> Cases[] = {
-        {"/w/App.todo", true}, {"/w/App.TODO", true},    {"/w/App.Todo", true},
-        {"/w/.todo", true},    {"/w/a.todo.bak", false}, {"/w/a.todox", false},
-        {"/w.todo/a", false},  {"/w/atodo", false},      {"", false},
+        {"/w/App.todo", true}, {"/w/App.TODO", true}, {"App.Todo", true},
+        {"/w/.todo", true},    {".TODO", true},       {"/w/a.todo.bak", false},
+        {"/w/a.todox", false}, {"/w.todo/a", false},  {"/w/atodo", false},
+        {"todo", false},       {"/w/a.pas", false},   {"", false},
     };
     TToDoCreateUpdaters Creator;
     for (const auto& [Name, Expected] : Cases)

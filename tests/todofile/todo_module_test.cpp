@@ -30,13 +30,7 @@ protected:
     TTempDir Dir;
 };
 
-TEST_F(ProjectToDoTest, NoActiveProjectGivesNoUpdater) {
-    std::string Name = "stale";
-    EXPECT_EQ(OpenProjectToDoUpdater(Name), nullptr);
-    EXPECT_EQ(Name, "");
-}
-
-TEST_F(ProjectToDoTest, TheProjectsToDoModuleIsFoundOrMadeAndMarksTheProjectModified) {
+TEST_F(ProjectToDoTest, TheProjectsToDoModuleIsFoundOrMadeOnlyWithAProjectAndMarksItModified) {
     struct TCase {
         const char* Name;
         bool Listed;
@@ -50,6 +44,9 @@ TEST_F(ProjectToDoTest, TheProjectsToDoModuleIsFoundOrMadeAndMarksTheProjectModi
         {"listed and on disk", true, "{b}\r\n", false, "{b}\r\n"},
         {"listed, missing on disk", true, nullptr, false, ""},
     };
+    std::string Stale = "stale";
+    EXPECT_EQ(OpenProjectToDoUpdater(Stale), nullptr) << "no active project";
+    EXPECT_EQ(Stale, "");
     const std::string ToDo = Dir.File("app.todo");
     for (const TCase& C : Cases) {
         SCOPED_TRACE(C.Name);
