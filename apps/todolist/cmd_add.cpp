@@ -5,6 +5,7 @@
 #include "list_session.h"
 
 #include "host/module.h"
+#include "host/todo_intf.h"
 #include "host/utf8.h"
 #include "items/source_todo_item.h"
 #include "items/source_todo_manager.h"
@@ -75,8 +76,8 @@ int AddAt(const std::string& Where, std::string Body) {
 } // namespace
 
 int RunAdd(const TAddOptions& O) {
-    if (O.Priority && (*O.Priority < 0 || *O.Priority > 5))
-        return Fail(ecUsage, "Priority must be between 0 and 5.");
+    if (TStatus S = O.Priority ? CheckPriority(*O.Priority) : TStatus(); !S)
+        return Fail(ecUsage, S.Message());
     const std::wstring Text = Utf8ToWide(O.Text), Owner = Utf8ToWide(O.Owner),
                        Category = Utf8ToWide(O.Category);
     if (TStatus S = CheckItemFields(Text, Owner, Category); !S)

@@ -7,6 +7,7 @@
 
 #include "host/comment_syntax.h"
 #include "host/module.h"
+#include "host/todo_intf.h"
 #include "items/source_todo_item.h"
 #include "items/source_todo_manager.h"
 
@@ -138,8 +139,8 @@ int RunEdit(const TEditOptions& O) {
         return Fail(ecUsage,
                     "nothing to change: give --text, --priority, --owner, --category, --done or "
                     "--undone");
-    if (O.Priority && (*O.Priority < 0 || *O.Priority > 5))
-        return Fail(ecUsage, "Priority must be between 0 and 5.");
+    if (TStatus S = O.Priority ? CheckPriority(*O.Priority) : TStatus(); !S)
+        return Fail(ecUsage, S.Message());
     if (auto Row = RowNumber(O.Location))
         return RunOnRow(
             *Row, O.View, [&](TSourceToDoItem& Item) { return ApplyEdit(Item, O); }, true);

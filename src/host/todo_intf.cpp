@@ -94,6 +94,12 @@ TStatus CheckSwitchValue(const std::wstring& Value, const char* Name) {
 
 } // namespace
 
+TStatus CheckPriority(long long Value) {
+    if (Value < 0 || Value > 5)
+        return TStatus::Error("Priority must be between 0 and 5.");
+    return {};
+}
+
 TStatus CheckItemFields(const std::wstring& Text, const std::wstring& Owner,
                         const std::wstring& Category) {
     if (!IsValidUnicode(Text))

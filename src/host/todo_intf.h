@@ -70,6 +70,9 @@ extern std::function<TRef<IToDoManager>(const std::string& FileName)> CreateProj
 std::wstring FormatItem(const std::wstring& Text, const std::wstring& Owner,
                         const std::wstring& Category, unsigned char Priority, bool Checked);
 
+/// Tells whether Value is a priority an item can have (0 to 5; 0 is none).
+TStatus CheckPriority(long long Value);
+
 /// Tells whether FormatItem can write these values so that they read back unchanged; the error
 /// names the first value that cannot (an owner or category holding ":" or "-", a value with
 /// leading or trailing blanks, a text starting with a character the grammar skips).

@@ -1,6 +1,7 @@
 #include "items/source_todo_item.h"
 
 #include "host/module.h"
+#include "host/todo_intf.h"
 #include "items/source_todo_manager.h"
 
 #include <algorithm>
@@ -302,8 +303,8 @@ TStatus TSourceToDoItem::SetCategory(const std::string& Value) {
 }
 
 TStatus TSourceToDoItem::SetPriority(unsigned char Value) {
-    if (Value > 5)
-        return TStatus::Error("Priority must be between 0 and 5.");
+    if (TStatus S = CheckPriority(Value); !S)
+        return S;
     TValues Intended = Current();
     if (Intended.Priority == Value)
         return {};
