@@ -7,14 +7,17 @@
 #include "host/window_link.h"
 #include "list/todo_list.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QMessageBox>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
+#include <utility>
 
 /// The window the service posts to; always shown, so the service lists items.
 struct TShownDisplay : IToDoDisplayForm {
@@ -46,4 +49,30 @@ inline void OnModal(std::function<void(QDialog&)> Script) {
         if (Dialog->isVisible())
             Dialog->reject();
     });
+}
+
+/// While it lives, reads and closes every message box that opens (in whatever event loop runs).
+class TBoxCatcher {
+public:
+    QStringList Texts;
+    TBoxCatcher() {
+        QObject::connect(&FTimer, &QTimer::timeout, [this] {
+            if (auto* Box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                Texts << Box->text();
+                Box->reject();
+            }
+        });
+        FTimer.start(5);
+    }
+
+private:
+    QTimer FTimer;
+};
+
+/// Clicks the button named Name of the running dialog; returns the text of the message box the
+/// click opened (and closed), or an empty text when none opened.
+inline QString Press(QDialog& Dialog, const char* Name) {
+    TBoxCatcher Catcher;
+    Get<QAbstractButton>(Dialog, Name).click();
+    return Catcher.Texts.value(0);
 }

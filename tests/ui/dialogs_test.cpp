@@ -1,5 +1,6 @@
-// The Add/Edit To-Do Item dialog and the filter dialog, driven the way a user drives them:
-// a timer fills the controls of the running modal dialog and clicks its buttons.
+// The Add/Edit To-Do Item dialog, the filter dialog and the table-properties dialog, driven the
+// way a user drives them: a timer works the controls of the running modal dialog and clicks its
+// buttons; the tests look at the items, the filters, the preview file, Table() and the settings.
 
 #include "dialog_driver.h"
 #include "ui_host.h"
@@ -7,58 +8,39 @@
 #include "comments/todo_comment.h"
 #include "host/module.h"
 #include "host/utf8.h"
-#include "host/window_link.h"
 #include "items/source_todo_item.h"
+#include "table/html_table.h"
+#include "table/table_options.h"
 #include "ui/add_todo_item_form.h"
+#include "ui/table_options_dlg.h"
 #include "ui/todo_filter_dlg.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTimer>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTextBrowser>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <vector>
 
 namespace {
-
-/// While it lives, reads and closes every message box that opens (in whatever event loop runs).
-class TBoxCatcher {
-public:
-    QStringList Texts;
-    TBoxCatcher() {
-        QObject::connect(&FTimer, &QTimer::timeout, [this] {
-            if (auto* Box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                Texts << Box->text();
-                Box->reject();
-            }
-        });
-        FTimer.start(5);
-    }
-
-private:
-    QTimer FTimer;
-};
-
-/// Clicks the button named Name of the running dialog; returns the text of the message box the
-/// click opened (and closed), or an empty text when none opened.
-QString Press(QDialog& Dialog, const char* Name) {
-    TBoxCatcher Catcher;
-    Get<QAbstractButton>(Dialog, Name).click();
-    return Catcher.Texts.value(0);
-}
 
 struct TFormValues {
     QString Text, Priority, Owner, Category;
@@ -100,6 +82,24 @@ QStringList Lines(QDialog& D) {
     return Out;
 }
 
+QRadioButton& Radio(QWidget& D, const char* Group, int Index) {
+    return *Get<QGroupBox>(D, Group).findChildren<QRadioButton*>().at(Index);
+}
+
+void Type(QDialog& D, const char* Edit, const QString& Text) {
+    Get<QLineEdit>(D, Edit).setText(Text);
+}
+
+/// The preview file's text after its byte order mark; "<no BOM>" when it lacks one.
+QString ReadPreview(const std::string& File) {
+    std::ifstream In(File, std::ios::binary);
+    const std::string Bytes{std::istreambuf_iterator<char>(In), {}};
+    if (Bytes.size() < 2 || Bytes.compare(0, 2, "\xFF\xFE") != 0)
+        return QStringLiteral("<no BOM>");
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(Bytes.data() + 2),
+                              static_cast<qsizetype>((Bytes.size() - 2) / 2));
+}
+
 const char* const Unit = "unit a;\n"
                          "{ TODO 1 -oAnn -cUI : Fix the splitter }\n"
                          "{ TODO 2 -oBob -ccore : Speed up }\n"
@@ -115,9 +115,14 @@ protected:
         Host.List().SetDisplayForm(&Display);
         InitializeToDoAddDlg();
     }
-    void TearDown() override { FinalizeToDoAddDlg(); }
+    void TearDown() override {
+        FinalizeToDoAddDlg();
+        // The dialog keeps the preview name of the cache folder it was made under.
+        FreeTableOptionsDlg();
+    }
 
     std::string UnitFile() const { return Host.Dir.File("a.pas"); }
+    std::string Preview() { return TableOptionsDlg().PreviewFile(); }
 
     /// Opens the project over Unit in an editor and waits until its items are listed.
     void OpenItems() {
@@ -315,7 +320,7 @@ class TRecordingItem : public TSourceToDoItem {
 public:
     TRecordingItem(const std::string& Comment, std::string FailOn)
         : TSourceToDoItem({}, Comment, 0, *ParseToDoComment(Comment)), FFailOn(std::move(FailOn)) {}
-    std::vector<std::string> Calls;
+    std::string Calls; ///< "field=value" of each call, separated by blanks
 
     TStatus SetText(const std::string& V) override { return Record("text", V); }
     TStatus SetCategory(const std::string& V) override { return Record("category", V); }
@@ -325,34 +330,25 @@ public:
 
 private:
     TStatus Record(const std::string& Field, const std::string& Value) {
-        Calls.push_back(Field + "=" + Value);
+        Calls += (Calls.empty() ? "" : " ") + Field + "=" + Value;
         return Field == FFailOn ? TStatus::Error("cannot write the " + Field) : TStatus();
     }
     std::string FFailOn;
 };
 
 TEST_F(DialogTest, EditWritesTheFieldsInOrderAndStopsAtTheFirstRefusal) {
-    struct TCase {
+    const struct {
         const char* Button;
         const char* FailOn;
         bool Result;
-        std::vector<std::string> Calls;
+        const char* Calls;
         QString Warning;
+    } Cases[] = {
+        {"OKButton", "", true, "text=New ü category=UI owner=Ann priority=2 checked=1", ""},
+        {"OKButton", "owner", false, "text=New ü category=UI owner=Ann", "cannot write the owner"},
+        {"CancelButton", "", false, "", ""},
     };
-    const TCase Cases[] = {
-        {"OKButton",
-         "",
-         true,
-         {"text=New ü", "category=UI", "owner=Ann", "priority=2", "checked=1"},
-         ""},
-        {"OKButton",
-         "owner",
-         false,
-         {"text=New ü", "category=UI", "owner=Ann"},
-         "cannot write the owner"},
-        {"CancelButton", "", false, {}, ""},
-    };
-    for (const TCase& C : Cases) {
+    for (const auto& C : Cases) {
         SCOPED_TRACE(std::string(C.Button) + " " + C.FailOn);
         auto Item = std::make_shared<TRecordingItem>("{ TODO 2 -oAnn -cUI : Old }", C.FailOn);
         OnModal([&](QDialog& D) {
@@ -415,34 +411,233 @@ TEST_F(DialogTest, UncheckingACategoryHidesItsItemsOnOKOnly) {
     }
 }
 
-TEST_F(DialogTest, OriginDialogGivesCheckedOriginsOne) {
+TEST_F(DialogTest, ShowAllThenOKGivesTheHiddenKeyItsTypesValue) {
     OpenItems();
-    SetFilterValue(Host.List().OriginFilter(), L"Open source files", -1);
-    OnModal([](QDialog& D) {
-        Press(D, "btnShowAll");
-        Press(D, "btnOK");
-    });
-    TToDoFilterDlg().EditFilter(ftKind);
-    for (const wchar_t* Key :
-         {L"Open source files", L"Current project source files", L"Project To-Do file"})
-        EXPECT_EQ(FilterValue(Host.List().OriginFilter(), Key), 1);
+    const struct {
+        TFilterType Type;
+        TToDoFilterList& List;
+        QStringList Listed; // before Show All
+        std::vector<const wchar_t*> Keys;
+        int Value; // what those keys hold after OK
+    } Cases[] = {
+        // Items without a category, hidden: listed as "(none)", kept under the empty key.
+        {ftCategory, Host.List().CategoryFilter(), {"-(none)", "Build", "core", "UI"}, {L""}, 0},
+        {ftKind,
+         Host.List().OriginFilter(),
+         {"Current project source files", "-Open source files", "Project To-Do file"},
+         {L"Open source files", L"Current project source files", L"Project To-Do file"},
+         1},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Listed.join(',').toStdString());
+        SetFilterValue(C.List, C.Keys.front(), -1);
+        OnModal([&](QDialog& D) {
+            EXPECT_EQ(Lines(D), C.Listed);
+            Press(D, "btnShowAll");
+            Press(D, "btnOK");
+        });
+        TToDoFilterDlg().EditFilter(C.Type);
+        for (const wchar_t* Key : C.Keys)
+            EXPECT_EQ(FilterValue(C.List, Key), C.Value);
+    }
+    EXPECT_FALSE(FilterValue(Host.List().CategoryFilter(), L"(none)")) << "no such key made";
 }
 
-} // namespace
+using TableDialogTest = DialogTest;
 
-namespace {
+TEST_F(TableDialogTest, OpeningWritesThePreviewAndEveryWayOfClosingRemovesIt) {
+    Table()->SetCaption(L"Prévue ✓ <b>");
+    EXPECT_EQ(Preview(), Host.SettingsDir.File("cache") + "/todolist/ToDoTable.html");
+    const struct {
+        const char* Name;
+        std::function<void(QDialog&)> Close;
+    } Cases[] = {
+        {"OK", [](QDialog& D) { Get<QPushButton>(D, "btnOK").click(); }},
+        {"Cancel", [](QDialog& D) { Get<QPushButton>(D, "btnCancel").click(); }},
+        {"Escape", [](QDialog& D) { QTest::keyClick(&D, Qt::Key_Escape); }},
+        {"window close", [](QDialog& D) { D.close(); }},
+    };
+    TTableOptionsDlg* First = &TableOptionsDlg();
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        bool Closed = false;
+        OnModal([&](QDialog& D) {
+            EXPECT_EQ(Get<QTabWidget>(D, "PageControl").currentIndex(), 0);
+            EXPECT_EQ(Get<QLineEdit>(D, "eTableCaption").text(), "Prévue ✓ <b>");
+            EXPECT_FALSE(Get<QPushButton>(D, "btnApply").isEnabled());
+            EXPECT_TRUE(ReadPreview(Preview()).contains("<CAPTION>Prévue ✓ <b></CAPTION>"));
+            // The view decoded the UTF-16 file and rendered its HTML.
+            const QString Shown = Get<QTextBrowser>(D, "Browser").toPlainText();
+            EXPECT_TRUE(Shown.contains("Prévue ✓")) << Shown.toStdString();
+            EXPECT_TRUE(Shown.contains("Action Item")) << Shown.toStdString();
+            C.Close(D);
+            Closed = !D.isVisible();
+        });
+        TableOptionsDlg().Edit();
+        EXPECT_TRUE(Closed);
+        EXPECT_FALSE(std::filesystem::exists(Preview()));
+    }
+    EXPECT_EQ(&TableOptionsDlg(), First) << "closing hides the dialog, it does not free it";
+}
 
-TEST_F(DialogTest, TheEmptyValueIsNamedAndKeepsItsKey) {
-    OpenItems();
-    SetFilterValue(Host.List().CategoryFilter(), L"", -1); // items without a category, hidden
-    OnModal([](QDialog& D) {
-        EXPECT_EQ(Lines(D), QStringList({"-(none)", "Build", "core", "UI"}));
-        Get<QListWidget>(D, "CheckList").item(0)->setCheckState(Qt::Checked);
-        Press(D, "btnOK");
+TEST_F(TableDialogTest, HeightIsFixedAndWidthKeepsItsCreationMinimum) {
+    const int CreatedWidth = TableOptionsDlg().width();
+    OnModal([&](QDialog& D) {
+        const int Height = D.height();
+        D.resize(CreatedWidth + 80, Height + 80);
+        QApplication::processEvents();
+        EXPECT_EQ(D.height(), Height);
+        EXPECT_EQ(D.width(), CreatedWidth + 80);
+        D.resize(CreatedWidth - 80, Height - 40);
+        QApplication::processEvents();
+        EXPECT_EQ(D.height(), Height);
+        EXPECT_EQ(D.width(), CreatedWidth);
     });
-    TToDoFilterDlg().EditFilter(ftCategory);
-    EXPECT_EQ(FilterValue(Host.List().CategoryFilter(), L""), 0);
-    EXPECT_FALSE(FilterValue(Host.List().CategoryFilter(), L"(none)")) << "no such key made";
+    TableOptionsDlg().Edit();
+}
+
+TEST_F(TableDialogTest, EveryKindOfEditEnablesApply) {
+    const auto ToColumns = [](QDialog& D) { Get<QTabWidget>(D, "PageControl").setCurrentIndex(1); };
+    const struct {
+        const char* Name;
+        std::function<void(QDialog&)> Edit;
+    } Cases[] = {
+        {"caption typed",
+         [](QDialog& D) { QTest::keyClicks(&Get<QLineEdit>(D, "eTableCaption"), "x"); }},
+        {"border up arrow",
+         [](QDialog& D) {
+             Get<QWidget>(D, "eTableBorderUpDown").findChild<QToolButton*>("UpButton")->click();
+             EXPECT_EQ(Get<QLineEdit>(D, "eTableBorder").text(), "2");
+         }},
+        {"table alignment", [](QDialog& D) { Radio(D, "rgTableAlignment", 2).click(); }},
+        {"column chosen only, then title typed",
+         [&](QDialog& D) {
+             ToColumns(D);
+             Get<QListWidget>(D, "ColList").setCurrentRow(3);
+             EXPECT_FALSE(Get<QPushButton>(D, "btnApply").isEnabled());
+             EXPECT_EQ(Get<QLineEdit>(D, "eColTitle").text(), "Owner");
+             QTest::keyClicks(&Get<QLineEdit>(D, "eColTitle"), "s");
+         }},
+        {"bold clicked",
+         [&](QDialog& D) {
+             ToColumns(D);
+             Get<QAbstractButton>(D, "cbBold").click();
+         }},
+        {"vertical alignment",
+         [&](QDialog& D) {
+             ToColumns(D);
+             Radio(D, "rgVAlign", 0).click();
+         }},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        OnModal([&](QDialog& D) {
+            EXPECT_FALSE(Get<QPushButton>(D, "btnApply").isEnabled());
+            C.Edit(D);
+            EXPECT_TRUE(Get<QPushButton>(D, "btnApply").isEnabled());
+        });
+        TableOptionsDlg().Edit();
+    }
+}
+
+TEST_F(TableDialogTest, ColourButtonsStartFromTheColourAndSetTheSwatch) {
+    Table()->SetBackgroundColor(RGBColor(0x12, 0x34, 0x56));
+    THTMLFont Font = Table()->GetColumn(0).Font();
+    Font.Color = RGBColor(0xAB, 0xCD, 0xEF);
+    Table()->GetColumn(0).SetFont(Font);
+    const struct {
+        const char* Button;
+        const char* Swatch;
+        QColor Initial;
+        const char* Written;
+    } Cases[] = {
+        {"btnColor", "pBackColor", QColor(0x12, 0x34, 0x56), "BGCOLOR=\"#0A0B0C\""},
+        {"btnColColor", "pFontColor", QColor(0xAB, 0xCD, 0xEF), "COLOR=\"#0A0B0C\">Action"},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Button);
+        QColor Offered;
+        TableOptionsDlg().ChooseColor = [&](QColor Initial) -> std::optional<QColor> {
+            Offered = Initial;
+            return QColor(0x0A, 0x0B, 0x0C);
+        };
+        OnModal([&](QDialog& D) {
+            Get<QPushButton>(D, C.Button).click();
+            EXPECT_EQ(Offered, C.Initial);
+            EXPECT_EQ(Get<QFrame>(D, C.Swatch).palette().color(QPalette::Window),
+                      QColor(0x0A, 0x0B, 0x0C));
+            EXPECT_TRUE(Get<QPushButton>(D, "btnApply").isEnabled());
+            EXPECT_EQ(Press(D, "btnApply"), "");
+            EXPECT_TRUE(ReadPreview(Preview()).contains(C.Written));
+        });
+        TableOptionsDlg().Edit();
+    }
+}
+
+TEST_F(TableDialogTest, ApplyChangesOnlyThePreviewCancelKeepsTheTableAndOkSavesIt) {
+    Table()->SetCaption(L"Stored");
+    OnModal([&](QDialog& D) {
+        Type(D, "eTableCaption", "Applied");
+        EXPECT_EQ(Press(D, "btnApply"), "");
+        EXPECT_TRUE(ReadPreview(Preview()).contains("<CAPTION>Applied</CAPTION>"));
+        EXPECT_TRUE(Get<QTextBrowser>(D, "Browser").toPlainText().contains("Applied"));
+        EXPECT_EQ(Table()->Caption(), L"Stored");
+        Get<QPushButton>(D, "btnCancel").click();
+    });
+    TableOptionsDlg().Edit();
+    EXPECT_EQ(Table()->Caption(), L"Stored");
+    EXPECT_FALSE(AppIniFile().ValueExists(TableSettingsSection, TableOptionsKey));
+
+    OnModal([&](QDialog& D) {
+        Type(D, "eTableCaption", "Saved");
+        Type(D, "eTableBorder", "3");
+        Get<QTabWidget>(D, "PageControl").setCurrentIndex(1);
+        Get<QAbstractButton>(D, "cbVisible").click(); // hides "Action Item"
+        Get<QPushButton>(D, "btnOK").click();
+    });
+    TableOptionsDlg().Edit();
+    EXPECT_EQ(Table()->Caption(), L"Saved");
+    EXPECT_EQ(Table()->BorderWidth(), 3);
+    EXPECT_FALSE(Table()->GetColumn(0).Visible());
+
+    TIniFile OnDisk(AppIniFile().FileName());
+    THTMLTable Read;
+    ASSERT_TRUE(ReadTableOptions(Read, OnDisk));
+    EXPECT_TRUE(Read == *Table());
+}
+
+TEST_F(TableDialogTest, FontSizeThatIsNoNumberWritesSizeZeroInThatColumn) {
+    OpenItems();
+
+    OnModal([&](QDialog& D) {
+        Get<QTabWidget>(D, "PageControl").setCurrentIndex(1);
+        Get<QListWidget>(D, "ColList").setCurrentRow(2); // Priority
+        Type(D, "eColFontSize", "x");
+        EXPECT_EQ(Press(D, "btnApply"), "");
+        EXPECT_EQ(Get<QLineEdit>(D, "eColFontSize").text(), "0");
+        const QString Html = ReadPreview(Preview());
+        EXPECT_EQ(Html.count("<FONT SIZE=0>"), 4) << Html.toStdString(); // header and 3 items
+        EXPECT_TRUE(Html.contains("<TH ALIGN=CENTER WIDTH=\"5%\"><FONT SIZE=0>Priority</FONT>"));
+    });
+    TableOptionsDlg().Edit();
+}
+
+TEST_F(TableDialogTest, TableBoxThatIsNoNumberKeepsOkOpenAndApplyReports) {
+    const struct {
+        const char* Button;
+        bool Reported;
+    } Cases[] = {{"btnOK", false}, {"btnApply", true}};
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Button);
+        OnModal([&](QDialog& D) {
+            Type(D, "eCellSpacing", "x");
+            const QString Message = Press(D, C.Button);
+            EXPECT_EQ(Message.contains("cell spacing"), C.Reported) << Message.toStdString();
+            EXPECT_TRUE(D.isVisible());
+        });
+        TableOptionsDlg().Edit();
+        EXPECT_EQ(Table()->CellSpacing(), 2);
+    }
 }
 
 } // namespace

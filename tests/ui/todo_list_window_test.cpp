@@ -1,7 +1,8 @@
 // The To-Do List window over a real service and project: updates and the status bar, checking
 // items off, sorting by header and menu, tooltips, the popup menu's selection, Enter, the saved
-// state and the window queries answered on the socket.
+// state, and the window queries answered on the socket, read raw and by 'todolist query'.
 
+#include "tests/cli/cli_run.h"
 #include "ui_host.h"
 
 #include "host/edit_buffer.h"
@@ -12,23 +13,20 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QEventLoop>
 #include <QLabel>
 #include <QMenu>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
+#include <vector>
 
 namespace {
 
-const std::string LongText(300, 'w');
+const std::string LongText(5000, 'w'); // longer than a reply carries
 
 const std::string Unit = "unit a;\n"
                          "{ TODO 1 -oAnn -cUI : Fix the splitter }\n"
@@ -294,75 +292,73 @@ TEST_F(WindowTest, WindowStateRoundTrip) {
     }
 }
 
-std::string Int32s(std::initializer_list<int> Values) {
-    std::string Out;
-    for (int V : Values)
-        for (int Shift = 0; Shift < 32; Shift += 8)
-            Out.push_back(static_cast<char>((static_cast<unsigned>(V) >> Shift) & 0xFF));
-    return Out;
-}
-
+// Every query the window answers, asked the way another program asks: 'todolist query' sends it
+// on the window's socket and prints the answer.
 TEST_F(WindowTest, AnswersEveryQueryOnTheSocket) {
     OpenItems(false);
-    const std::string Path = Window->QuerySocketPath();
-    ASSERT_FALSE(Path.empty());
     const int Done = RowOf("Tidy");
-    const int Long = RowOf("www");
+    const int Fix = RowOf("Fix") - 1;
+    const int Long = RowOf("www") - 1;
     QTest::mouseClick(Grid->viewport(), Qt::LeftButton, {}, At(1, Done));
     const QRect Cell = Grid->CellRect(2, 1);
-    const std::string Bad = "list index out of bounds (5)";
-
-    const std::string Fix = "Fix the splitter ";
+    const std::string Bad = "list index out of bounds (5)\n";
+    const auto Num = [](auto V) { return std::to_string(V); };
     const struct {
-        unsigned Msg;
-        std::uint32_t WParam;
-        std::int64_t Result;
-        std::optional<std::string> Reply;
+        std::vector<std::string> Args;
+        std::string Out; // empty: refused as a usage error
     } Cases[] = {
-        {qmItemCount, 0, 5, std::nullopt},
-        {qmSelectedRow, 0, Done, std::nullopt},
-        {qmSelectedColumn, 0, 0, std::nullopt},
-        {qmCellRect, MakeQueryParam(2, 1), 0,
-         Int32s({Cell.left(), Cell.top(), Cell.left() + Cell.width(), Cell.top() + Cell.height()})},
-        {qmCellTextLength, MakeQueryParam(0, RowOf("Fix") - 1), std::ssize(Fix), std::nullopt},
-        {qmCellTextLength, MakeQueryParam(3, RowOf("Fix") - 1), 3, std::nullopt},
-        {qmCellTextLength, MakeQueryParam(9, RowOf("Fix") - 1), 0, std::nullopt},
-        {qmCellTextLength, MakeQueryParam(0, 5), std::ssize(Bad), std::nullopt},
-        {qmCellText, MakeQueryParam(1, RowOf("Speed") - 1), 1, std::string("2") + '\0'},
-        {qmCellText, MakeQueryParam(2, 0), std::ssize(UnitFile()), UnitFile() + '\0'},
-        {qmCellText, MakeQueryParam(0, 5), std::ssize(Bad), Bad + '\0'},
-        {qmCellText, MakeQueryParam(0, Long - 1), 301, LongText + " " + '\0'},
-        {qmChecked, static_cast<std::uint32_t>(Done - 1), 1, std::nullopt},
-        {qmChecked, static_cast<std::uint32_t>(RowOf("Fix") - 1), 0, std::nullopt},
-        {qmChecked, 0xFFFFFFFFu, 0, std::nullopt},
-        {qmChecked, 5, 0, std::nullopt},
+        {{"count"}, "5\n"},
+        {{"selected-row"}, Num(Done) + "\n"},
+        {{"selected-column"}, "0\n"},
+        {{"cell-rect", "2", "1"},
+         Num(Cell.left()) + " " + Num(Cell.top()) + " " + Num(Cell.left() + Cell.width()) + " " +
+             Num(Cell.top() + Cell.height()) + "\n"},
+        {{"text-length", "0", Num(Fix)}, "17\n"}, // "Fix the splitter "
+        {{"text-length", "3", Num(Fix)}, "3\n"},
+        {{"text-length", "9", Num(Fix)}, "0\n"},
+        {{"text-length", "0", "5"}, Num(Bad.size() - 1) + "\n"},
+        {{"text-length", "0", Num(Long)}, "5001\n"},
+        {{"text", "1", Num(RowOf("Speed") - 1)}, "2\n"},
+        {{"text", "2", "0"}, UnitFile() + "\n"},
+        {{"text", "0", "5"}, Bad},
+        {{"text", "0", Num(Long)}, LongText.substr(0, 4095) + "\n"}, // cut for the reply
+        {{"checked", Num(Done - 1)}, "1\n"},
+        {{"checked", Num(Fix)}, "0\n"},
+        {{"checked", "-1"}, "0\n"}, // sent as 0xFFFFFFFF
+        {{"checked", "5"}, "0\n"},
+        {{"cell-rect", "70000", "1"}, ""},
+        {{"text", "x", "0"}, ""},
     };
-    for (const auto& C : Cases) {
-        SCOPED_TRACE(testing::Message() << C.Msg << " " << C.WParam);
-        const auto Answer = FromClient([&] { return SendQuery(Path, C.Msg, C.WParam); });
-        ASSERT_TRUE(Answer) << Answer.Status().Message();
-        EXPECT_EQ(Answer.Value().Result, C.Result);
-        EXPECT_EQ(Answer.Value().Window, Window->GetHandle());
-        ASSERT_EQ(Answer.Value().Reply.has_value(), C.Reply.has_value());
-        if (C.Reply) {
-            EXPECT_EQ(Answer.Value().Reply->DataNumber, C.Msg);
-            EXPECT_EQ(Answer.Value().Reply->Bytes, *C.Reply);
+    TTempDir Empty;
+    TCliRunner Cli(Empty.File(""));
+    // The command blocks until the window answers, and the window answers on this thread.
+    const std::vector<TRun> Runs = FromClient([&] {
+        std::vector<TRun> Out;
+        for (const auto& C : Cases) {
+            std::vector<std::string> Args = {"query", "--socket", Window->QuerySocketPath()};
+            Args.insert(Args.end(), C.Args.begin(), C.Args.end());
+            Out.push_back(Cli.Run(Args));
         }
+        return Out;
+    });
+    for (size_t I = 0; I < std::size(Cases); ++I) {
+        SCOPED_TRACE(testing::PrintToString(Cases[I].Args));
+        EXPECT_EQ(Runs[I].Exit, Cases[I].Out.empty() ? 2 : 0) << Runs[I].Err;
+        EXPECT_EQ(Runs[I].Out, Cases[I].Out);
+        EXPECT_EQ(Runs[I].Err.empty(), !Cases[I].Out.empty());
     }
 
-    const TQueryAnswer Other = Window->WndProc(1200, 0);
-    EXPECT_EQ(Other, TQueryAnswer{});
-}
-
-TEST_F(WindowTest, LongCellTextIsCutForTheReply) {
-    const std::string Huge(5000, 'h');
-    Host.OpenProject("app", {{"a.pas", "{ TODO : " + Huge + " }\n"}});
-    Settle(1);
-    const TQueryAnswer A = Window->WndProc(qmCellText, MakeQueryParam(0, 0));
-    EXPECT_EQ(A.Result, 4095);
-    ASSERT_TRUE(A.Reply);
-    EXPECT_EQ(A.Reply->Bytes, Huge.substr(0, 4095) + '\0');
-    EXPECT_EQ(Window->WndProc(qmCellTextLength, MakeQueryParam(0, 0)).Result, 5001);
+    // What the printed answers do not show: the text's length as the result, the zero byte the
+    // copied text ends in, no copy for the other queries, the window's handle, and nothing at
+    // all for a message that is no query.
+    using namespace std::string_literals;
+    const auto Handle = static_cast<std::uint32_t>(Window->GetHandle());
+    EXPECT_EQ(Window->WndProc(qmCellText, MakeQueryParam(1, RowOf("Speed") - 1)),
+              (TQueryAnswer{1, Handle, TCopyData{qmCellText, "2\0"s}}));
+    EXPECT_EQ(Window->WndProc(qmCellText, MakeQueryParam(0, Long)).Result, 4095);
+    EXPECT_EQ(Window->WndProc(qmItemCount, 0), (TQueryAnswer{5, Handle, std::nullopt}));
+    EXPECT_EQ(Window->WndProc(qmCellRect, MakeQueryParam(2, 1)).Result, 0);
+    EXPECT_EQ(Window->WndProc(1200, 0), TQueryAnswer{});
 }
 
 TEST(ElidePathTest, DropsLeadingFoldersBeforeCuttingTheName) {

@@ -26,15 +26,14 @@
 #include <QThread>
 
 #include <atomic>
-#include <optional>
-#include <thread>
-
 #include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
