@@ -31,8 +31,10 @@
 #include <QTextCursor>
 #include <QTextEdit>
 
+#include <algorithm>
 #include <cstdio>
 #include <initializer_list>
+#include <iterator>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -61,29 +63,25 @@ std::pair<QString, QString> SplitFirst(const QString& Line) {
     return {Line.left(Space), Line.mid(Space + 1)};
 }
 
+/// The characters a reply line or a typed text spells with a backslash, and the letter after it.
+constexpr std::pair<char, char> Escapes[] = {{'\\', '\\'}, {'\n', 'n'}, {'\t', 't'}, {'\r', 'r'}};
+
 /// Reverses Escape: \n, \t, \r and \\; any other backslash stays as it is.
 QString Unescape(const QString& Text) {
     QString Out;
     Out.reserve(Text.size());
     for (qsizetype I = 0; I < Text.size(); ++I) {
         const QChar C = Text[I];
-        if (C != QLatin1Char('\\') || I + 1 == Text.size()) {
+        const auto* Found = std::end(Escapes);
+        if (C == QLatin1Char('\\') && I + 1 < Text.size())
+            Found = std::find_if(std::begin(Escapes), std::end(Escapes), [&](const auto& E) {
+                return Text[I + 1] == QLatin1Char(E.second);
+            });
+        if (Found == std::end(Escapes)) {
             Out += C;
             continue;
         }
-        const QChar Next = Text[I + 1];
-        if (Next == QLatin1Char('n'))
-            Out += QLatin1Char('\n');
-        else if (Next == QLatin1Char('t'))
-            Out += QLatin1Char('\t');
-        else if (Next == QLatin1Char('r'))
-            Out += QLatin1Char('\r');
-        else if (Next == QLatin1Char('\\'))
-            Out += QLatin1Char('\\');
-        else {
-            Out += C;
-            continue;
-        }
+        Out += QLatin1Char(Found->first);
         ++I;
     }
     return Out;
@@ -94,16 +92,14 @@ QString Escape(const QString& Text) {
     QString Out;
     Out.reserve(Text.size());
     for (const QChar C : Text) {
-        if (C == QLatin1Char('\\'))
-            Out += QStringLiteral("\\\\");
-        else if (C == QLatin1Char('\n'))
-            Out += QStringLiteral("\\n");
-        else if (C == QLatin1Char('\t'))
-            Out += QStringLiteral("\\t");
-        else if (C == QLatin1Char('\r'))
-            Out += QStringLiteral("\\r");
-        else
+        const auto* Found = std::find_if(std::begin(Escapes), std::end(Escapes),
+                                         [&](const auto& E) { return C == QLatin1Char(E.first); });
+        if (Found == std::end(Escapes)) {
             Out += C;
+        } else {
+            Out += QLatin1Char('\\');
+            Out += QLatin1Char(Found->second);
+        }
     }
     return Out;
 }
